@@ -1,0 +1,43 @@
+// Text helpers shared by every subsystem: case-insensitive comparison of
+// names and keys (collection keys, member names, captions), the way the
+// platform compares them, and UTF-8 aware character counting.
+//
+// Case folding is ASCII only: names in documents, scripts and databases are
+// identifiers, and folding them any other way would make lookups depend on
+// the machine's locale.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace veldrane {
+
+// Lower-cases ASCII letters; other bytes are kept.
+std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
+
+// True when the two texts are equal ignoring ASCII case.
+bool IEquals(std::string_view a, std::string_view b);
+
+// Case-insensitive ordering and hashing, for maps keyed by names.
+struct ILess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+struct IHash {
+  size_t operator()(std::string_view text) const;
+};
+struct IEqual {
+  bool operator()(std::string_view a, std::string_view b) const { return IEquals(a, b); }
+};
+
+// True when `text` contains `part` (exact case).
+inline bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+// Replaces every occurrence of `from` (non-empty) by `to`.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+}  // namespace veldrane

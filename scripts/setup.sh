@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Veldrane needs, when
+# they are missing. Runs apt-get update once, then apt-get install -y.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config
+          libsqlite3-dev libpugixml-dev libpq-dev postgresql
+          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y "${missing[@]}"
