@@ -1,0 +1,105 @@
+// cShape: one step of an integration's flow chart: a START or END marker, a
+// SOURCE that reads rows, a TARGET that writes them, a decision, or a drawing
+// shape.
+//
+// A step is data first: its type, its number and key within its collection,
+// its caption and its payload record. Steps are created and numbered only by
+// cShapes; nothing changes Index or Key afterwards. With a designer window a
+// step also has its picture control (`objShape`); without one it still
+// remembers where it was placed, so that a flow built without a window can
+// be saved and drawn later.
+//
+// The data side of a step (opening its connection and rows, `data`,
+// `setQuery`, `ExecuteSql`) lives with the engine in engine/step_data.cpp;
+// this header only holds the state it works on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/object.h"
+#include "model/designer_window.h"
+#include "model/records.h"
+
+namespace veldrane {
+
+namespace ado {
+class Connection;
+class Recordset;
+}  // namespace ado
+
+class clsLog;
+
+class cShape : public Object {
+ public:
+  // The picture control showing the step on the designer window; null when
+  // the step was created without a window.
+  std::shared_ptr<WindowControl> objShape;
+  // The step type (a shpType value).
+  int16_t objType = aNothing;
+  // The payload: a record for SOURCE, TARGET and decision steps, an empty
+  // string for END, nothing otherwise.
+  Payload objElements;
+  // The step number: unique in its collection, never reused; also the index
+  // of the step's controls on the window.
+  int16_t Index = 0;
+  // The collection key: "k" followed by Index in decimal.
+  std::string Key;
+  // The run log the step reports to; set by the run driver.
+  std::shared_ptr<clsLog> gbLog;
+
+  // The caption written under the step.
+  const std::string& sCaption() const { return caption_; }
+  void sCaption(std::string value) { caption_ = std::move(value); }
+
+  // The step's connection, created (closed, no connection string) on first use.
+  std::shared_ptr<ado::Connection> cnSource();
+  // Replaces the connection, e.g. by one shared with other steps.
+  void cnSource(std::shared_ptr<ado::Connection> connection);
+
+  // True while a transaction begun on cnSource is to be rolled back when the
+  // flag is switched off.
+  bool DebugMode() const { return debug_mode_; }
+  // Switching on begins a transaction on cnSource, switching off rolls it
+  // back; setting the current value does nothing. A database failure (for
+  // example a connection that is not open) reaches the caller and the flag
+  // keeps its old value.
+  void DebugMode(bool value);
+
+  // Where the step stands: its control's Left and Top when it has one, else
+  // the position it was created at.
+  float X() const;
+  float Y() const;
+  // Records a position; moves the control too when the step has one.
+  void SetPosition(float x, float y);
+
+  // Script face: sCaption, Index, Key, objType, DebugMode; other parts of the
+  // library add their members to Members() (the data side adds data and
+  // ExecuteSql).
+  std::string TypeName() const override { return "cShape"; }
+  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override;
+  // The member table behind Invoke. Add to it before the first script runs
+  // (a static initialiser of the adding file is the usual place).
+  static MemberTable<cShape>& Members();
+
+ private:
+  friend class cShapes;
+  friend struct ShapeDataProbe;  // lets the model's tests look at the prepared query
+
+  // Forgets the prepared query and the rows opened with it, so that the next
+  // read of the rows opens the step's source afresh.
+  void DiscardQuery();
+
+  std::string caption_;                        // sCaption
+  bool debug_mode_ = false;                    // DebugMode
+  float x_ = 0;                                // position without a window control
+  float y_ = 0;
+  std::shared_ptr<ado::Connection> cn_source_;  // cnSource, created on first use
+  // The data side (engine/step_data.cpp) works on these two.
+  std::string mQuery;                          // the query a TARGET step opens its rows with
+  std::shared_ptr<ado::Recordset> mData;       // the step's rows; null = not yet created
+};
+
+}  // namespace veldrane
