@@ -1,0 +1,128 @@
+#include "history/cls_log.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/oadate.h"
+#include "history/veldrane_data.h"
+#include "platform/host/files.h"
+
+namespace veldrane {
+
+namespace {
+
+constexpr size_t kErrDescWidth = 255;
+
+// The first `width` characters of a UTF-8 text (never a broken character).
+std::string FirstCharacters(const std::string& text, size_t width) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool starts_character = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    if (starts_character && chars++ == width) return text.substr(0, i);
+  }
+  return text;
+}
+
+// ERRNUMBER is a decimal field: the text must be a number; empty stays empty.
+Variant ErrNumberValue(const std::string& err_number) {
+  if (err_number.empty()) return Variant::Null();
+  std::optional<double> number = ParseNumber(err_number);
+  if (!number) {
+    throw VbError::TypeMismatch("Type mismatch: ERRNUMBER '" + err_number + "' is not a number");
+  }
+  if (*number == std::trunc(*number) && std::fabs(*number) < 9.2e18) {
+    return Variant::FromInt64(static_cast<int64_t>(*number));
+  }
+  return Variant(*number);
+}
+
+}  // namespace
+
+std::string StampLogEntry(double oadate, std::string_view message) {
+  DateParts p = OaToParts(oadate);
+  // Seconds since midnight as "#0.00", rounded as the format rounds.
+  int64_t centis = (static_cast<int64_t>(p.hour) * 3600 + p.minute * 60 + p.second) * 100 +
+                   static_cast<int64_t>(std::llround(p.millisecond / 10.0));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%02d: ", p.hour, p.minute, p.second,
+                static_cast<int>(centis % 100));
+  return buf + std::string(message);
+}
+
+void clsLog::Append(std::string& Val, bool ShowTime) {
+  if (ShowTime) Val = StampLogEntry(OaNow(), Val);
+  sLog_ += "\r\n";
+  sLog_ += Val;
+}
+
+void clsLog::AddLog(std::string& Val, bool ShowTime, const std::string& IntName, const std::string& ErrNumber,
+                    int32_t Record, bool SaveRecord) {
+  Append(Val, ShowTime);
+  if (!SaveRecord) return;
+  cVeldraneData store;
+  Variant err_number = ErrNumberValue(ErrNumber);
+  std::string err_desc = FirstCharacters(Val, kErrDescWidth);
+  store.AppendRow(executionlogdata, [&](ado::Recordset& rs) {
+    ado::Fields& fields = rs.GetFields();
+    fields.Item(std::string_view("RECORD")).SetValue(Variant(Record));
+    fields.Item(std::string_view("NAME")).SetValue(Variant(IntName));
+    fields.Item(std::string_view("RUNTIME")).SetValue(Variant::Date(OaNow()));
+    fields.Item(std::string_view("ERRNUMBER")).SetValue(err_number);
+    fields.Item(std::string_view("ERRDESC")).SetValue(Variant(err_desc));
+  });
+}
+
+void clsLog::AddLog(const std::string& Val, bool ShowTime, const std::string& IntName, const std::string& ErrNumber,
+                    int32_t Record, bool SaveRecord) {
+  std::string copy = Val;
+  AddLog(copy, ShowTime, IntName, ErrNumber, Record, SaveRecord);
+}
+
+void clsLog::AddCritical(std::string& Val, bool ShowTime) {
+  Append(Val, ShowTime);
+  bCritical_ = true;
+  LogAdded(Val);
+}
+
+void clsLog::AddCritical(const std::string& Val, bool ShowTime) {
+  std::string copy = Val;
+  AddCritical(copy, ShowTime);
+}
+
+void clsLog::SaveLog(const std::string& LogFile) { host::AppendTextFile(LogFile, sLog_ + "\r\n"); }
+
+Variant clsLog::Invoke(std::string_view name, InvokeKind kind, Args args) {
+  // Val is written back to the caller's variable, as a ByRef argument is.
+  static const MemberTable<clsLog> members = [] {
+    MemberTable<clsLog> t;
+    t.Add("AddLog", [](clsLog& self, InvokeKind k, Args a) {
+      if (k != InvokeKind::Get) throw VbError::NotSupported("AddLog");
+      ExpectArgs(a, 1, 6);
+      std::string val = a[0].ToString();
+      const Variant none;
+      self.AddLog(val, ArgOr(a, 1, Variant(false)).ToBool(), ArgOr(a, 2, none).ToText(), ArgOr(a, 3, none).ToText(),
+                  ArgOr(a, 4, Variant(int32_t{0})).ToLong(), ArgOr(a, 5, Variant(false)).ToBool());
+      a[0] = Variant(val);
+      return Variant();
+    });
+    t.Add("AddCritical", [](clsLog& self, InvokeKind k, Args a) {
+      if (k != InvokeKind::Get) throw VbError::NotSupported("AddCritical");
+      ExpectArgs(a, 1, 2);
+      std::string val = a[0].ToString();
+      self.AddCritical(val, ArgOr(a, 1, Variant(false)).ToBool());
+      a[0] = Variant(val);
+      return Variant();
+    });
+    t.Property("IsCritical", [](clsLog& self) { return Variant(self.IsCritical()); });
+    t.Add("SaveLog", [](clsLog& self, InvokeKind k, Args a) {
+      if (k != InvokeKind::Get) throw VbError::NotSupported("SaveLog");
+      ExpectArgs(a, 1, 1);
+      self.SaveLog(a[0].ToString());
+      return Variant();
+    });
+    return t;
+  }();
+  return members.Invoke(*this, name, kind, args);
+}
+
+}  // namespace veldrane
