@@ -1,0 +1,177 @@
+#include "vbscript/objects/regexp.h"
+
+#include "vbscript/builtins.h"
+#include "vbscript/builtins_support.h"
+
+namespace veldrane::vbs {
+
+namespace {
+
+const char kRuntimeSource[] = "Microsoft VBScript runtime error";
+
+// Code points, so that offsets in the wide text are character positions.
+std::wstring Widen(std::string_view s) {
+  std::wstring out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) out.push_back(static_cast<wchar_t>(detail::DecodeAt(s, i)));
+  return out;
+}
+
+std::string Narrow(std::wstring_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (wchar_t c : s) detail::AppendUtf8(out, static_cast<char32_t>(c));
+  return out;
+}
+
+VbError PatternError(const std::regex_error& e) {
+  switch (e.code()) {
+    case std::regex_constants::error_badrepeat: return VbError(5018, "Unexpected quantifier", kRuntimeSource);
+    case std::regex_constants::error_brack: return VbError(5019, "Expected ']' in regular expression", kRuntimeSource);
+    case std::regex_constants::error_paren: return VbError(5020, "Expected ')' in regular expression", kRuntimeSource);
+    case std::regex_constants::error_range: return VbError(5021, "Invalid range in character set", kRuntimeSource);
+    default: return VbError(5017, "Syntax error in regular expression", kRuntimeSource);
+  }
+}
+
+// The text argument of Test, Execute and Replace.
+std::string TextOf(const Variant& v) { return v.Resolved().ToString(); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Match and the result lists
+
+Match::Match(std::string value, int32_t first_index, int32_t length, std::vector<Variant> submatches)
+    : value_(std::move(value)), first_index_(first_index), length_(length), submatches_(std::move(submatches)) {}
+
+Variant Match::Invoke(std::string_view name, InvokeKind kind, Args args) {
+  static const MemberTable<Match> members = [] {
+    MemberTable<Match> t;
+    t.Property("", [](Match& m) { return Variant(m.value_); });
+    t.Property("Value", [](Match& m) { return Variant(m.value_); });
+    t.Property("FirstIndex", [](Match& m) { return Variant(m.first_index_); });
+    t.Property("Length", [](Match& m) { return Variant(m.length_); });
+    t.Property("SubMatches", [](Match& m) {
+      return Variant(ObjectRef(std::make_shared<ResultList>("ISubMatches", m.submatches_)));
+    });
+    return t;
+  }();
+  return members.Invoke(*this, name, kind, args);
+}
+
+ResultList::ResultList(std::string type_name, std::vector<Variant> items)
+    : type_name_(std::move(type_name)), items_(std::move(items)) {}
+
+Variant ResultList::Invoke(std::string_view name, InvokeKind kind, Args args) {
+  static const MemberTable<ResultList> members = [] {
+    MemberTable<ResultList> t;
+    auto item = [](ResultList& list, InvokeKind kind, Args args) {
+      if (kind != InvokeKind::Get) throw VbError::NotSupported("Item");
+      ExpectArgs(args, 1, 1);
+      int32_t index = args[0].ToLong();
+      if (index < 0 || static_cast<size_t>(index) >= list.items_.size()) throw VbError::InvalidCall();
+      return list.items_[static_cast<size_t>(index)];
+    };
+    t.Add("", item);
+    t.Add("Item", item);
+    t.Property("Count", [](ResultList& list) { return Variant(static_cast<int32_t>(list.items_.size())); });
+    return t;
+  }();
+  return members.Invoke(*this, name, kind, args);
+}
+
+// ---------------------------------------------------------------------------
+// RegExp
+
+void RegExp::set_pattern(std::string pattern) {
+  pattern_ = std::move(pattern);
+  compiled_.reset();
+}
+void RegExp::set_ignore_case(bool on) {
+  ignore_case_ = on;
+  compiled_.reset();
+}
+void RegExp::set_global(bool on) { global_ = on; }
+void RegExp::set_multiline(bool on) {
+  multiline_ = on;
+  compiled_.reset();
+}
+
+const std::wregex& RegExp::Compiled() {
+  if (compiled_) return *compiled_;
+  auto flags = std::regex_constants::ECMAScript;
+  if (ignore_case_) flags |= std::regex_constants::icase;
+  if (multiline_) flags |= std::regex_constants::multiline;
+  try {
+    compiled_.emplace(Widen(pattern_), flags);
+  } catch (const std::regex_error& e) {
+    throw PatternError(e);
+  }
+  return *compiled_;
+}
+
+bool RegExp::Test(std::string_view text) {
+  std::wstring wide = Widen(text);
+  return std::regex_search(wide, Compiled());
+}
+
+std::shared_ptr<ResultList> RegExp::Execute(std::string_view text) {
+  std::wstring wide = Widen(text);
+  const std::wregex& re = Compiled();
+  std::vector<Variant> matches;
+  for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), re); it != std::wsregex_iterator(); ++it) {
+    const std::wsmatch& m = *it;
+    std::vector<Variant> groups;
+    for (size_t g = 1; g < m.size(); ++g) {
+      groups.push_back(m[g].matched ? Variant(Narrow(m[g].str())) : Variant());
+    }
+    auto match = std::make_shared<Match>(Narrow(m.str()), static_cast<int32_t>(m.position()),
+                                         static_cast<int32_t>(m.length()), std::move(groups));
+    matches.emplace_back(ObjectRef(std::move(match)));
+    if (!global_) break;
+  }
+  return std::make_shared<ResultList>("IMatchCollection2", std::move(matches));
+}
+
+std::string RegExp::Replace(std::string_view text, std::string_view replacement) {
+  std::wstring wide = Widen(text);
+  auto flags = global_ ? std::regex_constants::format_default : std::regex_constants::format_first_only;
+  return Narrow(std::regex_replace(wide, Compiled(), Widen(replacement), flags));
+}
+
+Variant RegExp::Invoke(std::string_view name, InvokeKind kind, Args args) {
+  static const MemberTable<RegExp> members = [] {
+    MemberTable<RegExp> t;
+    t.Property(
+        "Pattern", [](RegExp& r) { return Variant(r.pattern_); },
+        [](RegExp& r, const Variant& v) { r.set_pattern(v.Resolved().ToString()); });
+    t.Property(
+        "IgnoreCase", [](RegExp& r) { return Variant(r.ignore_case_); },
+        [](RegExp& r, const Variant& v) { r.set_ignore_case(v.ToBool()); });
+    t.Property(
+        "Global", [](RegExp& r) { return Variant(r.global_); },
+        [](RegExp& r, const Variant& v) { r.set_global(v.ToBool()); });
+    t.Property(
+        "Multiline", [](RegExp& r) { return Variant(r.multiline_); },
+        [](RegExp& r, const Variant& v) { r.set_multiline(v.ToBool()); });
+    t.Add("Test", [](RegExp& r, InvokeKind, Args args) {
+      ExpectArgs(args, 1, 1);
+      return Variant(r.Test(TextOf(args[0])));
+    });
+    t.Add("Execute", [](RegExp& r, InvokeKind, Args args) {
+      ExpectArgs(args, 1, 1);
+      return Variant(ObjectRef(r.Execute(TextOf(args[0]))));
+    });
+    t.Add("Replace", [](RegExp& r, InvokeKind, Args args) {
+      ExpectArgs(args, 2, 2);
+      return Variant(r.Replace(TextOf(args[0]), TextOf(args[1])));
+    });
+    return t;
+  }();
+  return members.Invoke(*this, name, kind, args);
+}
+
+ObjectRef CreateRegExp() { return std::make_shared<RegExp>(); }
+
+}  // namespace veldrane::vbs

@@ -1,0 +1,122 @@
+// String built-ins called directly, for what a script cannot easily show:
+// character counting over multi-byte text, the case tables' length
+// invariant, and Null/argument errors in bulk.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "vbscript/builtins.h"
+#include "vbscript/builtins_support.h"
+
+namespace veldrane::vbs {
+namespace {
+
+Variant Call(std::string_view name, std::vector<Variant> args) {
+  const BuiltinSpec* spec = FindBuiltin(name);
+  if (!spec) ADD_FAILURE() << "no built-in " << name;
+  BuiltinContext ctx;
+  return spec->fn(ctx, Args(args));
+}
+
+int ErrorOf(std::string_view name, std::vector<Variant> args) {
+  try {
+    Call(name, std::move(args));
+  } catch (const VbError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::string Text(const Variant& v) { return v.ToString(); }
+
+TEST(StringBuiltins, FoundByNameInAnyCase) {
+  ASSERT_NE(FindBuiltin("instrrev"), nullptr);
+  EXPECT_STREQ(FindBuiltin("INSTRREV")->name, "InStrRev");
+  EXPECT_EQ(FindBuiltin("NoSuchFunction"), nullptr);
+}
+
+TEST(StringBuiltins, CountAndSliceCharactersNotBytes) {
+  const std::string s = "h\xC3\xA9llo w\xC3\xB6rld \xE2\x82\xAC";  // "héllo wörld €"
+  EXPECT_EQ(Call("Len", {s}).AsLong(), 13);
+  EXPECT_EQ(Text(Call("Left", {s, int16_t{2}})), "h\xC3\xA9");
+  EXPECT_EQ(Text(Call("Right", {s, int16_t{3}})), "d \xE2\x82\xAC");
+  EXPECT_EQ(Text(Call("Mid", {s, int16_t{2}, int16_t{4}})), "\xC3\xA9llo");
+  EXPECT_EQ(Text(Call("Mid", {s, int16_t{8}})), "\xC3\xB6rld \xE2\x82\xAC");
+  EXPECT_EQ(Call("InStr", {s, "r"}).AsLong(), 9);
+  EXPECT_EQ(Call("InStrRev", {s, "l"}).AsLong(), 10);
+  EXPECT_EQ(Text(Call("StrReverse", {s})), "\xE2\x82\xAC dlr\xC3\xB6w oll\xC3\xA9h");
+  EXPECT_EQ(Text(Call("UCase", {s})), "H\xC3\x89LLO W\xC3\x96RLD \xE2\x82\xAC");
+  EXPECT_EQ(Call("InStr", {int16_t{1}, s, "W\xC3\x96R", int16_t{1}}).AsLong(), 7);
+  EXPECT_EQ(Call("LenB", {s}).AsLong(), 26);
+}
+
+TEST(StringBuiltins, CaseMappingKeepsEveryCharactersLength) {
+  // Text-mode searches rely on folded text having the original's offsets.
+  for (char32_t cp = 0; cp < 0x800; ++cp) {
+    std::string one, upper, lower;
+    detail::AppendUtf8(one, cp);
+    detail::AppendUtf8(upper, detail::ToUpperChar(cp));
+    detail::AppendUtf8(lower, detail::ToLowerChar(cp));
+    EXPECT_EQ(one.size(), upper.size()) << std::hex << static_cast<uint32_t>(cp);
+    EXPECT_EQ(one.size(), lower.size()) << std::hex << static_cast<uint32_t>(cp);
+  }
+  EXPECT_EQ(detail::ToUpperChar(0x3C2), 0x3A3u);  // final sigma
+  EXPECT_EQ(detail::ToLowerChar(0x178), 0xFFu);   // Y with diaeresis
+  EXPECT_EQ(detail::ToUpperChar(0x17E), 0x17Du);  // z with caron
+}
+
+TEST(StringBuiltins, CharacterCodesFollowTheWesternCodePage) {
+  EXPECT_EQ(Text(Call("Chr", {int16_t{128}})), "\xE2\x82\xAC");
+  EXPECT_EQ(Call("Asc", {"\xE2\x82\xAC"}).AsInteger(), 128);
+  EXPECT_EQ(Call("Asc", {"\xC3\xA9"}).AsInteger(), 233);
+  EXPECT_EQ(Call("AscW", {"\xE2\x82\xAC"}).AsInteger(), 0x20AC);
+  EXPECT_EQ(Call("AscW", {Call("ChrW", {int32_t{65535}})}).AsInteger(), -1);
+  EXPECT_EQ(Text(Call("ChrW", {int16_t{-1}})), "\xEF\xBF\xBF");
+  EXPECT_EQ(Call("Asc", {"\xE4\xB8\xAD"}).AsInteger(), '?');  // not in the code page
+  EXPECT_EQ(ErrorOf("Chr", {int16_t{256}}), 5);
+  EXPECT_EQ(ErrorOf("ChrW", {int32_t{65536}}), 5);
+  EXPECT_EQ(ErrorOf("Asc", {""}), 5);
+  EXPECT_EQ(ErrorOf("Asc", {Variant::Null()}), 94);
+}
+
+TEST(StringBuiltins, EscapeRoundTripsAnyText) {
+  const std::string s = "a b&c/\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+  Variant escaped = Call("Escape", {s});
+  EXPECT_EQ(Text(escaped), "a%20b%26c/%E9%u20AC%uD83D%uDE00");
+  EXPECT_EQ(Text(Call("Unescape", {escaped})), s);
+  EXPECT_EQ(Text(Call("Unescape", {"100% %zz %u12"})), "100% %zz %u12");
+}
+
+TEST(StringBuiltins, NullAndBadArguments) {
+  const Variant null = Variant::Null();
+  for (const char* name : {"Len", "LCase", "UCase", "Trim", "LTrim", "RTrim", "Escape"}) {
+    EXPECT_TRUE(Call(name, {null}).IsNull()) << name;
+  }
+  EXPECT_TRUE(Call("Left", {null, int16_t{1}}).IsNull());
+  EXPECT_TRUE(Call("Mid", {null, int16_t{1}}).IsNull());
+  EXPECT_TRUE(Call("InStr", {"abc", null}).IsNull());
+  EXPECT_TRUE(Call("StrComp", {null, "a"}).IsNull());
+  EXPECT_EQ(ErrorOf("Left", {"abc", null}), 94);
+  EXPECT_EQ(ErrorOf("Left", {"abc", int16_t{-1}}), 5);
+  EXPECT_EQ(ErrorOf("Mid", {"abc", int16_t{0}}), 5);
+  EXPECT_EQ(ErrorOf("InStr", {int16_t{0}, "abc", "b"}), 5);
+  EXPECT_EQ(ErrorOf("InStr", {"abc", "b", "c"}), 13);  // three arguments: the first is the start
+  EXPECT_EQ(ErrorOf("InStrRev", {"abc", "b", int16_t{0}}), 5);
+  EXPECT_EQ(ErrorOf("StrComp", {"a", "b", int16_t{2}}), 5);
+  EXPECT_EQ(ErrorOf("Replace", {null, "a", "b"}), 94);
+  EXPECT_EQ(ErrorOf("Replace", {"abc", "a", "b", int16_t{0}}), 5);
+  EXPECT_EQ(ErrorOf("StrReverse", {null}), 94);
+  EXPECT_EQ(ErrorOf("Space", {int16_t{-1}}), 5);
+  EXPECT_EQ(ErrorOf("String", {int16_t{2}, ""}), 5);
+}
+
+TEST(StringBuiltins, TextCompareFoldsBeyondAscii) {
+  EXPECT_EQ(Call("StrComp", {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", int16_t{1}}).AsInteger(), 0);
+  EXPECT_EQ(Call("StrComp", {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", int16_t{0}}).AsInteger(), -1);
+  EXPECT_EQ(Text(Call("Replace", {"\xD0\x9C\xD0\xB8\xD1\x80 \xD0\xBC\xD0\xB8\xD1\x80", "\xD0\xBC\xD0\xB8\xD1\x80",
+                                   "x", int16_t{1}, int16_t{-1}, int16_t{1}})),
+            "x x");
+}
+
+}  // namespace
+}  // namespace veldrane::vbs
