@@ -34,6 +34,58 @@ VbError PatternError(const std::regex_error& e) {
   }
 }
 
+// True when a quantifier has nothing to repeat ("*a", "(+a)", "a|?", "a**"),
+// which the library reports as a different fault or lets through.
+bool MisplacedQuantifier(std::wstring_view p) {
+  bool can_repeat = false;  // the previous token is something a quantifier may follow
+  size_t i = 0, n = p.size();
+  auto brace_quantifier = [&](size_t at) {  // "{m}", "{m,}" or "{m,n}" at p[at]
+    size_t k = at + 1, digits = 0;
+    while (k < n && p[k] >= L'0' && p[k] <= L'9') ++k, ++digits;
+    if (digits == 0) return size_t{0};
+    if (k < n && p[k] == L',') {
+      ++k;
+      while (k < n && p[k] >= L'0' && p[k] <= L'9') ++k;
+    }
+    return k < n && p[k] == L'}' ? k + 1 - at : size_t{0};
+  };
+  while (i < n) {
+    wchar_t c = p[i];
+    size_t quantifier = (c == L'*' || c == L'+' || c == L'?') ? 1 : (c == L'{' ? brace_quantifier(i) : 0);
+    if (quantifier) {
+      if (!can_repeat) return true;
+      i += quantifier;
+      if (i < n && p[i] == L'?') ++i;  // lazy form
+      can_repeat = false;
+      continue;
+    }
+    if (c == L'\\') {
+      i += 2;
+      can_repeat = true;
+    } else if (c == L'[') {
+      for (++i; i < n && p[i] != L']'; ++i) {
+        if (p[i] == L'\\') ++i;
+      }
+      ++i;
+      can_repeat = true;
+    } else if (c == L'(') {
+      ++i;
+      if (i < n && p[i] == L'?') {
+        ++i;
+        if (i < n && (p[i] == L':' || p[i] == L'=' || p[i] == L'!')) ++i;
+      }
+      can_repeat = false;
+    } else if (c == L'|' || c == L'^' || c == L'$') {
+      ++i;
+      can_repeat = false;
+    } else {
+      ++i;
+      can_repeat = true;
+    }
+  }
+  return false;
+}
+
 // The text argument of Test, Execute and Replace.
 std::string TextOf(const Variant& v) { return v.Resolved().ToString(); }
 
@@ -103,8 +155,10 @@ const std::wregex& RegExp::Compiled() {
   auto flags = std::regex_constants::ECMAScript;
   if (ignore_case_) flags |= std::regex_constants::icase;
   if (multiline_) flags |= std::regex_constants::multiline;
+  std::wstring wide = Widen(pattern_);
+  if (MisplacedQuantifier(wide)) throw VbError(5018, "Unexpected quantifier", kRuntimeSource);
   try {
-    compiled_.emplace(Widen(pattern_), flags);
+    compiled_.emplace(wide, flags);
   } catch (const std::regex_error& e) {
     throw PatternError(e);
   }
