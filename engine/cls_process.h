@@ -123,6 +123,8 @@ class clsProcess : public Object, public DesignerProcess {
   Variant Invoke(std::string_view name, InvokeKind kind, Args args) override;
 
  private:
+  friend struct ProcessProbe;  // lets tests reach the walk operations
+
   // Walks (engine/cls_process.cpp).
   std::shared_ptr<cShape> GetStartStep();
   std::shared_ptr<cShape> GetEndStep();
@@ -169,6 +171,7 @@ class clsProcess : public Object, public DesignerProcess {
   std::shared_ptr<cShape> mStartStep;                 // START step of the current run
   CollectionRef<std::shared_ptr<ado::Connection>> mConnections;  // one per connection name
   std::shared_ptr<clsLog> gbLog;                      // the run log, for the object's life
+  int log_relay_ = 0;                                 // our handler on gbLog->LogAdded
   int32_t commit_size_ = 1000;                        // CommitSize
   std::function<void()> message_yield_;               // the host's message pump
   std::unique_ptr<RunState> run_;                     // engine-private run state
