@@ -177,9 +177,9 @@ void MemoryControl::ZOrder(int16_t position) {
 
 // ---- MemoryWindow -----------------------------------------------------------
 
-class MemoryWindow::Array_ : public ControlArray {
+class MemoryWindow::ElementArray : public ControlArray {
  public:
-  Array_(MemoryControl::Kind kind, std::string name, std::shared_ptr<MemorySurface> surface)
+  ElementArray(MemoryControl::Kind kind, std::string name, std::shared_ptr<MemorySurface> surface)
       : kind_(kind), name_(std::move(name)), surface_(std::move(surface)) {
     elements_[0] = std::make_shared<MemoryControl>(kind_, name_, 0, surface_);
   }
@@ -214,7 +214,7 @@ class MemoryWindow::Array_ : public ControlArray {
 MemoryWindow::MemoryWindow() : surface_(std::make_shared<MemorySurface>()) {
   using K = MemoryControl::Kind;
   auto add_array = [&](K kind, const char* name, float width, float height) {
-    auto array = std::make_unique<Array_>(kind, name, surface_);
+    auto array = std::make_unique<ElementArray>(kind, name, surface_);
     if (kind != K::Line) {
       array->Get(0)->setWidth(width);
       array->Get(0)->setHeight(height);

@@ -133,10 +133,10 @@ class MemoryWindow : public DesignerWindow {
   int64_t Writes() const;
 
  private:
-  class Array_;
+  class ElementArray;
 
   std::shared_ptr<MemorySurface> surface_;
-  std::map<std::string, std::unique_ptr<Array_>, ILess> arrays_;   // members match in any case
+  std::map<std::string, std::unique_ptr<ElementArray>, ILess> arrays_;   // members match in any case
   std::map<std::string, std::shared_ptr<MemoryControl>, ILess> singles_;
   bool has_mouse_icon_ = true;
   bool has_process_ = true;
