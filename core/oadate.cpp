@@ -181,6 +181,51 @@ bool ValidDay(int y, int m, int d) {
   return true;
 }
 
+// An English month or weekday name (full or three letters, any case) at the
+// cursor: its 1-based position in `names`, or 0.
+int NameAt(Cursor& c, const char* const* names, int count) {
+  size_t start = c.i;
+  while (c.i < c.s.size() && ((c.s[c.i] | 0x20) >= 'a' && (c.s[c.i] | 0x20) <= 'z')) ++c.i;
+  std::string_view word = c.s.substr(start, c.i - start);
+  for (int k = 0; word.size() >= 3 && k < count; ++k) {
+    std::string_view name = names[k];
+    if (word.size() != 3 && word.size() != name.size()) continue;
+    bool same = true;
+    for (size_t j = 0; j < word.size() && same; ++j) same = (word[j] | 0x20) == (name[j] | 0x20);
+    if (same) return k + 1;
+  }
+  c.i = start;
+  return 0;
+}
+
+// Dates written with a month name, as long dates are: "December 6, 2026",
+// "Sunday, December 06, 2026", "6 Dec 2026", "6-Dec-2026".
+bool ParseNamedDate(Cursor& c, DateParts& p) {
+  static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
+  static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  auto separators = [&c] {
+    while (c.i < c.s.size() && (c.s[c.i] == ' ' || c.s[c.i] == ',' || c.s[c.i] == '-' || c.s[c.i] == '\t')) ++c.i;
+  };
+  if (NameAt(c, kDays, 7)) separators();
+  int month = 0, day = 0, year = 0;
+  if ((month = NameAt(c, kMonths, 12)) != 0) {
+    separators();
+    if (!c.Number(day, 2)) return false;
+  } else {
+    if (!c.Number(day, 2)) return false;
+    separators();
+    if ((month = NameAt(c, kMonths, 12)) == 0) return false;
+  }
+  separators();
+  size_t year_start = c.i;
+  if (!c.Number(year, 4)) return false;
+  if (c.i - year_start <= 2) year = year < 30 ? 2000 + year : 1900 + year;
+  if (!ValidDay(year, month, day)) return false;
+  p.year = year, p.month = month, p.day = day;
+  return true;
+}
+
 }  // namespace
 
 std::optional<double> ParseOaDate(std::string_view text) {
@@ -206,7 +251,10 @@ std::optional<double> ParseOaDate(std::string_view text) {
   }
   if (!have_date) {
     c.i = save;
-  } else {
+    have_date = ParseNamedDate(c, p);
+    if (!have_date) c.i = save;
+  }
+  if (have_date) {
     if (!c.Eat('T')) c.SkipBlanks();
   }
   bool have_time = false;

@@ -140,6 +140,21 @@ TEST(DateBuiltins, PartsNamesAndFormats) {
   EXPECT_EQ(ErrorOf("FormatDateTime", {d, int16_t{5}}), 5);
 }
 
+TEST(DateBuiltins, DatesWithMonthNamesReadBack) {
+  // What FormatDateTime writes as a long date converts back.
+  Variant d = D("2026-12-06");
+  EXPECT_EQ(Text(Call("CDate", {Call("FormatDateTime", {d, int16_t{1}})})), "2026-12-06");
+  EXPECT_EQ(Text(Call("CDate", {"Dec 6, 2026 2:05 PM"})), "2026-12-06 14:05:00");
+  EXPECT_EQ(Text(Call("DateValue", {"6-dec-26"})), "2026-12-06");
+  EXPECT_EQ(Text(Call("CDate", {"1 MAY 1999"})), "1999-05-01");
+  EXPECT_TRUE(Call("IsDate", {"6 December 2026"}).AsBool());
+  EXPECT_FALSE(Call("IsDate", {"February 30, 2026"}).AsBool());
+  EXPECT_FALSE(Call("IsDate", {"Smarch 6, 2026"}).AsBool());
+  EXPECT_FALSE(Call("IsDate", {"Decem 6, 2026"}).AsBool());
+  EXPECT_FALSE(Call("IsDate", {"Sunday"}).AsBool());
+  EXPECT_FALSE(Call("IsDate", {int16_t{12}}).AsBool());
+}
+
 TEST(DateBuiltins, ClockAgreesWithItself) {
   double now = Call("Now", {}).AsDate();
   double date = Call("Date", {}).AsDate();
