@@ -141,6 +141,7 @@ class Connection;
 class Recordset;
 class ProviderSession;
 struct RecordsetState;
+struct Rowset;
 using ConnectionRef = std::shared_ptr<Connection>;
 using RecordsetRef = std::shared_ptr<Recordset>;
 
@@ -299,6 +300,9 @@ class Recordset : public Object {
   // The source text (SQL or path) given to Open.
   std::string Source() const;
 
+  // Internal: makes this recordset hold rows a connection has read.
+  void AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type, std::string source);
+
   std::string TypeName() const override { return "Recordset"; }
   Variant Invoke(std::string_view name, InvokeKind kind, Args args) override;
 
@@ -360,8 +364,11 @@ class Connection : public Object {
   VbError Fail(const VbError& error, std::string sql_state = {});
 
  private:
+  void RequireOpen() const;
+
   std::string connection_string_;
-  std::string provider_;
+  bool open_ = false;                      // MSPersist connections are open without a session
+  int32_t transaction_level_ = 0;          // BeginTrans nesting
   int32_t cursor_location_ = adUseServer;
   std::shared_ptr<Errors> errors_;
   std::unique_ptr<ProviderSession> session_;

@@ -1,0 +1,255 @@
+#include "core/object.h"
+#include "core/text.h"
+#include "platform/db/ado.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/persist_xml.h"
+#include "platform/db/provider.h"
+#include "platform/db/recordset_state.h"
+#include "platform/db/sql_text.h"
+
+namespace veldrane::ado {
+
+namespace {
+
+[[noreturn]] void Raise(int32_t number, std::string description = {}) {
+  throw VbError(number, std::move(description), "ADODB");
+}
+
+int64_t FirstLive(const RecordsetState& s, int64_t from, int step) {
+  for (int64_t i = from; i >= 0 && i < static_cast<int64_t>(s.rows.size()); i += step) {
+    if (!s.rows[static_cast<size_t>(i)].deleted) return i;
+  }
+  return step > 0 ? static_cast<int64_t>(s.rows.size()) : -1;
+}
+
+void ResetEdit(RecordsetState& s) {
+  s.edit_mode = adEditNone;
+  s.adding = false;
+  s.edit_values.clear();
+  s.assigned.clear();
+}
+
+}  // namespace
+
+RecordsetRef Recordset::Create() { return std::make_shared<Recordset>(); }
+
+Recordset::Recordset()
+    : state_(std::make_shared<RecordsetState>()), fields_(std::make_shared<Fields>(state_)) {}
+
+// A pending edit is never written by destruction: it is discarded, as the
+// record transfer expects of a recordset it drops after a failure.
+Recordset::~Recordset() = default;
+
+void Recordset::RequireOpen() const {
+  if (!state_->open) Raise(vberr::kObjectClosed);
+}
+
+void Recordset::Open(const Variant& source, const Variant& active_connection, int32_t cursor_type, int32_t lock_type,
+                     int32_t options) {
+  if (state_->open) Raise(vberr::kObjectOpen);
+  Variant src = source.IsObject() ? source.Resolved() : source;
+  std::string text = src.IsEmpty() || src.IsNull() ? std::string() : src.ToText();
+  ConnectionRef connection;
+  bool persisted = false;
+  if (active_connection.IsObject() && !active_connection.IsNothing()) {
+    connection = std::dynamic_pointer_cast<Connection>(active_connection.AsObject());
+    if (!connection) Raise(vberr::kArgumentsWrongType, "The active connection is not a Connection object.");
+    persisted = IEquals(connection->Provider(), "MSPersist");
+  } else if (!active_connection.IsEmpty() && !active_connection.IsNull() && !active_connection.IsNothing()) {
+    std::string cs = active_connection.ToText();
+    if (IEquals(ProviderNameOf(cs), "MSPersist")) {
+      persisted = true;
+    } else if (!cs.empty()) {
+      connection = Connection::Create();
+      connection->Open(cs);
+    }
+  } else {
+    persisted = !text.empty();
+  }
+  if (persisted) {
+    OpenPersisted(text, lock_type);
+  } else if (!connection) {
+    OpenClientTable(lock_type);
+  } else {
+    OpenFromConnection(text, connection, cursor_type, lock_type, options);
+  }
+  state_->source = text;
+  if (cursor_type != adOpenUnspecified && state_->source_kind == RowSource::Client) state_->cursor_type = cursor_type;
+}
+
+void Recordset::OpenPersisted(const std::string& path, int32_t lock_type) {
+  if (path.empty()) Raise(vberr::kFileNotOpened, "File could not be opened. (No file name given.)");
+  PersistedTable table = ReadPersistedFile(path);
+  RecordsetState& s = *state_;
+  s.columns = std::move(table.columns);
+  s.visible = static_cast<int32_t>(s.columns.size());
+  s.rows.clear();
+  s.rows.reserve(table.rows.size());
+  for (auto& values : table.rows) s.rows.push_back(RowData{std::move(values), false});
+  s.source_kind = RowSource::Client;
+  s.file = path;
+  s.lock_type = lock_type == adLockUnspecified ? adLockBatchOptimistic : lock_type;
+  s.read_only = s.lock_type == adLockReadOnly;
+  s.cursor_type = adOpenStatic;
+  s.cursor_location = adUseClient;
+  s.connection.reset();
+  s.target = {};
+  s.position = FirstLive(s, 0, 1);
+  ResetEdit(s);
+  s.open = true;
+  fields_->Refresh();
+}
+
+void Recordset::OpenClientTable(int32_t lock_type) {
+  RecordsetState& s = *state_;
+  if (s.columns.empty()) {
+    Raise(vberr::kConnectionUnusable, VbError::StandardDescription(vberr::kConnectionUnusable) +
+                                          " (No connection, no source and no appended fields.)");
+  }
+  s.visible = static_cast<int32_t>(s.columns.size());
+  s.rows.clear();
+  s.source_kind = RowSource::Client;
+  s.file.clear();
+  s.lock_type = lock_type == adLockUnspecified ? adLockBatchOptimistic : lock_type;
+  s.read_only = s.lock_type == adLockReadOnly;
+  s.cursor_type = adOpenStatic;
+  s.cursor_location = adUseClient;
+  s.connection.reset();
+  s.target = {};
+  s.position = 0;
+  ResetEdit(s);
+  s.open = true;
+  fields_->Refresh();
+}
+
+void Recordset::OpenFromConnection(const std::string& source, const ConnectionRef& connection, int32_t cursor_type,
+                                   int32_t lock_type, int32_t options) {
+  if (connection->State() != adStateOpen) Raise(vberr::kConnectionUnusable);
+  ProviderSession& session = connection->session();
+  int32_t command = options == -1 ? adCmdUnknown : (options & 0x3FF);
+  std::string sql = source;
+  if (command == adCmdTable || command == adCmdTableDirect ||
+      ((command == adCmdUnknown || command == 0) && IsTableName(source))) {
+    sql = "SELECT * FROM " + source;
+  }
+  if (sql.empty()) throw connection->Fail(VbError(vberr::kArgumentsWrongType, "The command text is empty.", "ADODB"));
+  int32_t lock = lock_type == adLockUnspecified ? adLockReadOnly : lock_type;
+  Rowset rows;
+  try {
+    rows = session.Query(sql, lock != adLockReadOnly);
+  } catch (const VbError& e) {
+    throw connection->Fail(e);
+  }
+  for (const VbError& w : session.TakeWarnings()) connection->GetErrors().Add(w);
+  AdoptRows(std::move(rows), connection, cursor_type == adOpenUnspecified ? adOpenForwardOnly : cursor_type, lock,
+            source);
+}
+
+void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type,
+                          std::string source) {
+  RecordsetState& s = *state_;
+  s.columns = std::move(rows.columns);
+  s.visible = 0;
+  for (const ColumnInfo& c : s.columns) s.visible += c.hidden ? 0 : 1;
+  s.rows.clear();
+  s.rows.reserve(rows.rows.size());
+  for (auto& values : rows.rows) s.rows.push_back(RowData{std::move(values), false});
+  s.target = std::move(rows.target);
+  s.connection = std::move(connection);
+  s.source_kind = RowSource::Database;
+  s.cursor_type = cursor_type;
+  s.lock_type = lock_type;
+  s.read_only = lock_type == adLockReadOnly;
+  s.source = std::move(source);
+  s.file.clear();
+  s.position = 0;
+  ResetEdit(s);
+  s.open = true;
+  fields_->Refresh();
+}
+
+void Recordset::Close() {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  ResetEdit(s);
+  s.open = false;
+  s.rows.clear();
+  s.columns.clear();
+  s.visible = 0;
+  s.connection.reset();
+  s.target = {};
+  s.source_kind = RowSource::None;
+  s.position = 0;
+  fields_->Refresh();
+}
+
+int32_t Recordset::State() const { return state_->open ? adStateOpen : adStateClosed; }
+
+bool Recordset::IsEOF() const {
+  RequireOpen();
+  const RecordsetState& s = *state_;
+  if (s.adding) return false;
+  return RecordCount() == 0 || s.position >= static_cast<int64_t>(s.rows.size());
+}
+
+bool Recordset::IsBOF() const {
+  RequireOpen();
+  const RecordsetState& s = *state_;
+  if (s.adding) return false;
+  return RecordCount() == 0 || s.position < 0;
+}
+
+void Recordset::SavePendingBeforeMove() {
+  if (state_->edit_mode == adEditInProgress || state_->edit_mode == adEditAdd) Update();
+  state_->edit_mode = adEditNone;
+}
+
+void Recordset::MoveFirst() {
+  RequireOpen();
+  SavePendingBeforeMove();
+  state_->position = FirstLive(*state_, 0, 1);
+}
+
+void Recordset::MoveLast() {
+  RequireOpen();
+  SavePendingBeforeMove();
+  state_->position = FirstLive(*state_, static_cast<int64_t>(state_->rows.size()) - 1, -1);
+  if (state_->position < 0) state_->position = static_cast<int64_t>(state_->rows.size());
+}
+
+void Recordset::MoveNext() {
+  RequireOpen();
+  if (IsEOF()) Raise(vberr::kNoCurrentRecord);
+  SavePendingBeforeMove();
+  state_->position = FirstLive(*state_, state_->position + 1, 1);
+}
+
+void Recordset::MovePrevious() {
+  RequireOpen();
+  if (IsBOF()) Raise(vberr::kNoCurrentRecord);
+  SavePendingBeforeMove();
+  state_->position = FirstLive(*state_, state_->position - 1, -1);
+}
+
+int32_t Recordset::RecordCount() const {
+  RequireOpen();
+  int32_t count = 0;
+  for (const RowData& row : state_->rows) count += row.deleted ? 0 : 1;
+  return count;
+}
+
+Fields& Recordset::GetFields() { return *fields_; }
+
+int32_t Recordset::CursorLocation() const { return state_->cursor_location; }
+
+void Recordset::SetCursorLocation(int32_t location) {
+  if (state_->open) Raise(vberr::kObjectOpen);
+  if (location != adUseServer && location != adUseClient) Raise(vberr::kArgumentsWrongType);
+  state_->cursor_location = location;
+}
+
+int32_t Recordset::CursorType() const { return state_->cursor_type; }
+int32_t Recordset::LockType() const { return state_->lock_type; }
+std::string Recordset::Source() const { return state_->source; }
+
+}  // namespace veldrane::ado

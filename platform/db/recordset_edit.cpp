@@ -1,0 +1,193 @@
+// Changing rows: AddNew, Update, CancelUpdate, Delete, EditMode and Save,
+// and the script face of Recordset. Database rows are written back at once
+// (Update and Delete run their statement before returning); client rows
+// (persisted files, appended fields) change in memory until Save.
+#include "core/object.h"
+#include "platform/db/ado.h"
+#include "platform/db/persist_xml.h"
+#include "platform/db/provider.h"
+#include "platform/db/recordset_state.h"
+
+namespace veldrane::ado {
+
+namespace {
+
+[[noreturn]] void Raise(int32_t number, std::string description = {}) {
+  throw VbError(number, std::move(description), "ADODB");
+}
+
+void RequireUpdatable(const RecordsetState& s) {
+  if (s.read_only) Raise(vberr::kUpdateNotSupported);
+  if (s.source_kind == RowSource::Database && s.target.table.empty()) {
+    Raise(vberr::kUpdateNotSupported, VbError::StandardDescription(vberr::kUpdateNotSupported) +
+                                          " (The rows cannot be written back: " + s.target.refusal + ".)");
+  }
+}
+
+// The key of `row` for UPDATE and DELETE.
+void FillKey(const RecordsetState& s, const RowData& row, RowWrite& write) {
+  for (int32_t k : s.target.key) {
+    write.key_columns.push_back(s.columns[static_cast<size_t>(k)].base_column);
+    write.key_values.push_back(row.values[static_cast<size_t>(k)]);
+  }
+}
+
+// Runs a write-back statement; a failure also lands in the connection's Errors.
+template <class F>
+auto Guarded(RecordsetState& s, F&& f) {
+  ProviderSession& session = s.connection->session();
+  try {
+    auto result = f(session);
+    for (const VbError& w : session.TakeWarnings()) s.connection->GetErrors().Add(w);
+    return result;
+  } catch (const VbError& e) {
+    throw s.connection->Fail(e);
+  }
+}
+
+}  // namespace
+
+void Recordset::AddNew() {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  RequireUpdatable(s);
+  if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) Update();
+  s.position_before_add = s.position;
+  s.adding = true;
+  s.edit_mode = adEditAdd;
+  s.edit_values.assign(s.columns.size(), Variant::Null());
+  s.assigned.assign(s.columns.size(), false);
+}
+
+void Recordset::Update() {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  if (s.edit_mode != adEditInProgress && s.edit_mode != adEditAdd) return;
+  if (s.source_kind == RowSource::Client) {
+    if (s.adding) {
+      s.rows.push_back(RowData{std::move(s.edit_values), false});
+      s.position = static_cast<int64_t>(s.rows.size()) - 1;
+    } else {
+      s.CurrentRow()->values = std::move(s.edit_values);
+    }
+    s.edit_mode = adEditNone;
+    s.adding = false;
+    s.edit_values.clear();
+    s.assigned.clear();
+    return;
+  }
+  RowWrite write;
+  write.target = &s.target;
+  std::vector<size_t> returned_index;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    const ColumnInfo& c = s.columns[i];
+    if (s.assigned[i] && c.writable) {
+      write.set_columns.push_back(c.base_column);
+      write.set_values.push_back(s.edit_values[i]);
+    }
+    if (c.writable || c.hidden) {
+      write.returning.push_back(&c);
+      returned_index.push_back(i);
+    }
+  }
+  std::vector<Variant> stored;
+  if (s.adding) {
+    stored = Guarded(s, [&](ProviderSession& session) { return session.Insert(write); });
+  } else {
+    if (write.set_columns.empty()) {  // nothing assigned to a column of the table
+      s.edit_mode = adEditNone;
+      s.edit_values.clear();
+      s.assigned.clear();
+      return;
+    }
+    FillKey(s, *s.CurrentRow(), write);
+    stored = Guarded(s, [&](ProviderSession& session) { return session.Update(write); });
+  }
+  // The row as the database now holds it: defaults, generated keys and the
+  // new locator (a PostgreSQL update moves the row's ctid).
+  std::vector<Variant> values = std::move(s.edit_values);
+  for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) values[returned_index[k]] = std::move(stored[k]);
+  if (s.adding) {
+    s.rows.push_back(RowData{std::move(values), false});
+    s.position = static_cast<int64_t>(s.rows.size()) - 1;
+  } else {
+    s.CurrentRow()->values = std::move(values);
+  }
+  s.edit_mode = adEditNone;
+  s.adding = false;
+  s.edit_values.clear();
+  s.assigned.clear();
+}
+
+void Recordset::CancelUpdate() {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  if (s.adding) s.position = s.position_before_add;
+  if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) {
+    s.edit_mode = adEditNone;
+    s.adding = false;
+    s.edit_values.clear();
+    s.assigned.clear();
+  }
+}
+
+void Recordset::Delete(int32_t affect) {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  if (affect != adAffectCurrent) {
+    Raise(vberr::kArgumentsWrongType,
+          VbError::StandardDescription(vberr::kArgumentsWrongType) + " (Only the current record can be deleted.)");
+  }
+  if (s.adding) Raise(vberr::kNotAllowedInContext);
+  RequireUpdatable(s);
+  RowData* row = s.CurrentRow();
+  if (!row) Raise(vberr::kNoCurrentRecord);
+  if (s.source_kind == RowSource::Database) {
+    RowWrite write;
+    write.target = &s.target;
+    FillKey(s, *row, write);
+    Guarded(s, [&](ProviderSession& session) {
+      session.Delete(write);
+      return 0;
+    });
+  }
+  // A pending change of the deleted row goes with it.
+  s.edit_values.clear();
+  s.assigned.clear();
+  row->deleted = true;
+  s.edit_mode = adEditDelete;
+}
+
+int32_t Recordset::EditMode() const {
+  RequireOpen();
+  const RecordsetState& s = *state_;
+  if (s.adding) return adEditAdd;
+  if (s.edit_mode == adEditDelete && s.AtRow()) return adEditDelete;
+  if (!s.CurrentRow()) Raise(vberr::kNoCurrentRecord);
+  return s.edit_mode;
+}
+
+void Recordset::Save(std::string_view destination, int32_t persist_format) {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  if (persist_format != adPersistXML) {
+    Raise(vberr::kArgumentsWrongType, VbError::StandardDescription(vberr::kArgumentsWrongType) +
+                                          " (Only the XML format (adPersistXML, 1) can be saved.)");
+  }
+  std::string path = destination.empty() ? s.file : std::string(destination);
+  if (path.empty()) {
+    Raise(vberr::kArgumentsWrongType, VbError::StandardDescription(vberr::kArgumentsWrongType) +
+                                          " (The recordset was not opened from a file; give a destination.)");
+  }
+  if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) Update();
+  std::vector<ColumnInfo> columns(s.columns.begin(), s.columns.begin() + s.visible);
+  std::vector<const std::vector<Variant>*> rows;
+  rows.reserve(s.rows.size());
+  for (const RowData& row : s.rows) {
+    if (!row.deleted) rows.push_back(&row.values);
+  }
+  ReplaceFileAtomically(path, FormatPersisted(columns, rows, !s.read_only));
+  s.file = path;
+}
+
+}  // namespace veldrane::ado

@@ -1,0 +1,61 @@
+// The state behind a Recordset, shared with its Fields and Field objects so
+// that a Field handed out (for example by a script's SQLExecute) keeps its
+// rows alive after the recordset object itself is gone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/variant.h"
+#include "platform/db/ado.h"
+#include "platform/db/provider.h"
+
+namespace veldrane::ado {
+
+struct RowData {
+  std::vector<Variant> values;  // one per column, hidden locators included
+  bool deleted = false;         // deleted through Delete; skipped by moves
+};
+
+enum class RowSource {
+  None,      // closed
+  Database,  // rows of a connection's query
+  Client,    // a client-side table: persisted file or Fields.Append
+};
+
+struct RecordsetState {
+  bool open = false;
+  RowSource source_kind = RowSource::None;
+  std::vector<ColumnInfo> columns;     // visible columns first, then hidden ones
+  int32_t visible = 0;                 // number of visible columns
+  std::vector<RowData> rows;
+  int64_t position = 0;                // index into rows; -1 = BOF, rows.size() = EOF
+
+  int32_t edit_mode = adEditNone;
+  bool adding = false;                 // the pending edit is a new row
+  int64_t position_before_add = 0;     // restored by CancelUpdate
+  std::vector<Variant> edit_values;    // the pending row
+  std::vector<bool> assigned;          // which columns the pending edit set
+
+  ConnectionRef connection;            // Database rows: their connection
+  WriteTarget target;                  // Database rows: where changes go
+  bool read_only = true;               // lock type read-only: refuse changes
+  std::string source;                  // the Open source (SQL or path)
+  std::string file;                    // Client rows from / saved to this file
+
+  int32_t cursor_type = adOpenForwardOnly;
+  int32_t lock_type = adLockReadOnly;
+  int32_t cursor_location = adUseServer;
+
+  // The current row, or nullptr at BOF/EOF or on a deleted row.
+  const RowData* CurrentRow() const {
+    if (position < 0 || position >= static_cast<int64_t>(rows.size())) return nullptr;
+    const RowData& row = rows[static_cast<size_t>(position)];
+    return row.deleted ? nullptr : &row;
+  }
+  RowData* CurrentRow() { return const_cast<RowData*>(static_cast<const RecordsetState*>(this)->CurrentRow()); }
+  bool AtRow() const { return position >= 0 && position < static_cast<int64_t>(rows.size()); }
+};
+
+}  // namespace veldrane::ado

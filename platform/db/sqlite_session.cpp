@@ -1,0 +1,462 @@
+// The SQLite provider. One sqlite3 handle per Connection, a cache of
+// prepared statements keyed by SQL text, and a cache of query plans (the
+// column descriptions and write-back target of a query text) so that the
+// engine's per-record "SELECT * FROM T WHERE K = '42'" costs one bind and
+// one step rather than a parse and a catalogue lookup.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core/text.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/field_values.h"
+#include "platform/db/provider.h"
+#include "platform/db/sql_text.h"
+#include "platform/db/sqlite_values.h"
+
+namespace veldrane::ado {
+
+namespace {
+
+constexpr size_t kStatementCacheLimit = 256;
+
+std::string Placeholder(size_t) { return "?"; }
+
+bool IsSchemaChange(std::string_view sql) {
+  auto tokens = TokenizeSql(sql);
+  if (tokens.empty()) return false;
+  std::string_view first = sql.substr(tokens[0].begin, tokens[0].end - tokens[0].begin);
+  return IEquals(first, "CREATE") || IEquals(first, "ALTER") || IEquals(first, "DROP") || IEquals(first, "ATTACH") ||
+         IEquals(first, "DETACH");
+}
+
+class SqliteSession : public ProviderSession {
+ public:
+  SqliteSession(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  ~SqliteSession() override {
+    for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+    sqlite3_close_v2(db_);
+  }
+
+  std::string Name() const override { return "SQLite"; }
+
+  Rowset Query(std::string_view sql, bool updatable) override {
+    std::optional<ParameterizedSql> parameterized = ParameterizeLiterals(sql);
+    std::string key = parameterized ? parameterized->text : std::string(sql);
+    key += updatable ? "\x01U" : "\x01R";
+    auto it = plans_.find(key);
+    if (it == plans_.end() || it->second.columns.empty()) {
+      Plan plan = MakePlan(sql, parameterized ? &parameterized->text : nullptr, updatable);
+      it = plans_.insert_or_assign(std::move(key), std::move(plan)).first;
+    }
+    const Plan& plan = it->second;
+    if (plan.literal_only && parameterized) {
+      // The parameterized text did not prepare: run the text as written.
+      return Query(sql, updatable, /*literal=*/true);
+    }
+    sqlite3_stmt* stmt = Statement(plan.exec_text);
+    int p = 1;
+    if (parameterized) {
+      for (const std::string& value : parameterized->values) {
+        sqlite3_bind_text(stmt, p++, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+      }
+    }
+    Rowset rows;
+    rows.columns = plan.columns;
+    rows.target = plan.target;
+    ReadRows(stmt, rows);
+    return rows;
+  }
+
+  std::optional<Rowset> Execute(std::string_view sql) override {
+    std::optional<Rowset> last;
+    const char* tail = sql.data();
+    const char* end = sql.data() + sql.size();
+    while (tail < end) {
+      sqlite3_stmt* stmt = nullptr;
+      const char* next = nullptr;
+      int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &stmt, &next);
+      if (rc != SQLITE_OK) throw Failure(rc);
+      std::string_view text(tail, static_cast<size_t>(next - tail));
+      tail = next;
+      if (!stmt) continue;  // blanks or a comment
+      struct Finalizer {
+        sqlite3_stmt* s;
+        ~Finalizer() { sqlite3_finalize(s); }
+      } finalize{stmt};
+      if (sqlite3_column_count(stmt) > 0) {
+        Rowset rows;
+        rows.columns = Describe(stmt, nullptr);
+        ReadRows(stmt, rows);
+        last = std::move(rows);
+      } else {
+        int step;
+        while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        if (step != SQLITE_DONE) throw Failure(step);
+      }
+      if (IsSchemaChange(text)) ForgetSchema();
+    }
+    return last;
+  }
+
+  void Begin(int32_t level) override { Run(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level)); }
+  void Commit(int32_t level) override { Run(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level)); }
+  void Rollback(int32_t level) override {
+    if (level == 1) {
+      Run("ROLLBACK");
+    } else {
+      Run("ROLLBACK TO veldrane_" + std::to_string(level));
+      Run("RELEASE veldrane_" + std::to_string(level));
+    }
+  }
+
+  std::vector<Variant> Insert(const RowWrite& write) override {
+    sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
+    BindAll(stmt, write.set_values, 1);
+    return RunWrite(stmt, write, /*must_match=*/false);
+  }
+
+  std::vector<Variant> Update(const RowWrite& write) override {
+    sqlite3_stmt* stmt = Statement(BuildUpdateSql(write, Placeholder));
+    BindAll(stmt, write.set_values, 1);
+    BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
+    return RunWrite(stmt, write, /*must_match=*/true);
+  }
+
+  void Delete(const RowWrite& write) override {
+    sqlite3_stmt* stmt = Statement(BuildDeleteSql(write, Placeholder));
+    BindAll(stmt, write.key_values, 1);
+    RunWrite(stmt, write, /*must_match=*/true);
+  }
+
+ private:
+  // What a query text returns and where its rows are written back.
+  struct Plan {
+    std::string exec_text;             // the text run (with locator columns added)
+    std::vector<ColumnInfo> columns;
+    WriteTarget target;
+    bool literal_only = false;         // the parameterized form failed to prepare
+  };
+
+  struct TableInfo {
+    std::vector<std::string> columns;  // in table order
+    std::vector<std::string> primary_key;  // in key order
+    std::string rowid_name;            // "rowid", "_rowid_" or "oid"; empty: WITHOUT ROWID
+  };
+
+  Rowset Query(std::string_view sql, bool updatable, bool) {
+    std::string key = std::string(sql) + (updatable ? "\x01U" : "\x01R");
+    auto it = plans_.find(key);
+    if (it == plans_.end()) it = plans_.emplace(key, MakePlan(sql, nullptr, updatable)).first;
+    sqlite3_stmt* stmt = Statement(it->second.exec_text);
+    Rowset rows;
+    rows.columns = it->second.columns;
+    rows.target = it->second.target;
+    ReadRows(stmt, rows);
+    return rows;
+  }
+
+  Plan MakePlan(std::string_view sql, const std::string* parameterized, bool updatable) {
+    Plan plan;
+    plan.exec_text = parameterized ? *parameterized : std::string(sql);
+    sqlite3_stmt* stmt = nullptr;
+    try {
+      stmt = Statement(plan.exec_text);
+    } catch (const VbError&) {
+      if (!parameterized) throw;
+      // Not every literal may become a parameter; the statement as written decides.
+      Statement(std::string(sql));
+      plan.literal_only = true;
+      plan.columns.push_back(ColumnInfo{});  // marks the plan as made
+      return plan;
+    }
+    std::vector<std::string> tables;
+    plan.columns = Describe(stmt, &tables);
+    if (updatable) FindTarget(sql, plan, tables);
+    return plan;
+  }
+
+  // Column descriptions; `tables` receives each column's "db"."table" (empty for expressions).
+  std::vector<ColumnInfo> Describe(sqlite3_stmt* stmt, std::vector<std::string>* tables) {
+    int n = sqlite3_column_count(stmt);
+    std::vector<ColumnInfo> columns(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      ColumnInfo& c = columns[static_cast<size_t>(i)];
+      const char* name = sqlite3_column_name(stmt, i);
+      c.name = name ? name : "";
+      ApplyDeclaredType(sqlite3_column_decltype(stmt, i), c);
+      const char* origin = sqlite3_column_origin_name(stmt, i);
+      const char* table = sqlite3_column_table_name(stmt, i);
+      const char* database = sqlite3_column_database_name(stmt, i);
+      if (origin) c.base_column = origin;
+      if (tables) {
+        tables->push_back(table ? QuoteIdentifier(database ? database : "main") + "." + QuoteIdentifier(table)
+                                : std::string());
+      }
+    }
+    return columns;
+  }
+
+  void FindTarget(std::string_view sql, Plan& plan, const std::vector<std::string>& tables) {
+    SelectShape shape = AnalyzeSelect(sql);
+    if (!shape.single_table) {
+      plan.target.refusal = shape.refusal;
+      return;
+    }
+    std::string table;
+    for (const std::string& t : tables) {
+      if (t.empty()) continue;
+      if (!table.empty() && t != table) {
+        plan.target.refusal = "the query reads more than one table";
+        return;
+      }
+      table = t;
+    }
+    if (table.empty()) {
+      plan.target.refusal = "the query returns no column of a table";
+      return;
+    }
+    const TableInfo& info = Table(table, tables, plan.columns);
+    for (size_t i = 0; i < plan.columns.size(); ++i) {
+      if (!tables[i].empty()) plan.columns[i].writable = true;
+    }
+    // The primary key, when every key column is selected under its own name.
+    std::vector<int32_t> key;
+    for (const std::string& k : info.primary_key) {
+      for (size_t i = 0; i < plan.columns.size(); ++i) {
+        if (!tables[i].empty() && IEquals(plan.columns[i].base_column, k)) {
+          key.push_back(static_cast<int32_t>(i));
+          break;
+        }
+      }
+    }
+    if (!info.primary_key.empty() && key.size() == info.primary_key.size()) {
+      for (int32_t k : key) plan.columns[static_cast<size_t>(k)].key = true;
+      plan.target.table = table;
+      plan.target.key = key;
+      return;
+    }
+    // Otherwise the rowid (or, for WITHOUT ROWID tables, the key columns)
+    // is fetched as hidden columns after the selected ones.
+    std::vector<std::string> locators;
+    if (!info.rowid_name.empty()) {
+      locators.push_back(info.rowid_name);
+    } else {
+      locators = info.primary_key;
+    }
+    if (locators.empty()) {
+      plan.target.refusal = "the table has no primary key and no rowid";
+      return;
+    }
+    std::string extra;
+    for (const std::string& l : locators) extra += ", " + QuoteIdentifier(l);
+    std::string rewritten = plan.exec_text.substr(0, shape.from_offset) + extra + " " +
+                            plan.exec_text.substr(shape.from_offset);
+    sqlite3_stmt* stmt = nullptr;
+    try {
+      stmt = Statement(rewritten);
+    } catch (const VbError& e) {
+      plan.target.refusal = "the row locator cannot be read: " + e.description();
+      return;
+    }
+    plan.exec_text = rewritten;
+    size_t visible = plan.columns.size();
+    std::vector<ColumnInfo> all = Describe(stmt, nullptr);
+    for (size_t i = visible; i < all.size(); ++i) {
+      ColumnInfo c = all[i];
+      c.hidden = true;
+      c.key = true;
+      c.writable = false;
+      c.base_column = locators[i - visible];
+      if (c.type == adVariant) c.type = adBigInt;
+      plan.columns.push_back(c);
+      plan.target.key.push_back(static_cast<int32_t>(i));
+    }
+    plan.target.table = table;
+  }
+
+  const TableInfo& Table(const std::string& qualified, const std::vector<std::string>&,
+                         const std::vector<ColumnInfo>&) {
+    auto it = table_info_.find(qualified);
+    if (it != table_info_.end()) return it->second;
+    TableInfo info;
+    size_t dot = qualified.find("\".\"");
+    std::string schema = qualified.substr(0, dot + 1);
+    std::string table = qualified.substr(dot + 2);
+    sqlite3_stmt* stmt = Statement("PRAGMA " + schema + ".table_info(" + table + ")");
+    std::vector<std::pair<int, std::string>> pk;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+      int order = sqlite3_column_int(stmt, 5);
+      info.columns.push_back(name);
+      if (order > 0) pk.emplace_back(order, name);
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) throw Failure(rc);
+    std::sort(pk.begin(), pk.end());
+    for (auto& [order, name] : pk) info.primary_key.push_back(name);
+    for (std::string_view candidate : {"rowid", "_rowid_", "oid"}) {
+      bool taken = false;
+      for (const std::string& c : info.columns) taken = taken || IEquals(c, candidate);
+      if (taken) continue;
+      sqlite3_stmt* probe = nullptr;
+      std::string sql = "SELECT " + std::string(candidate) + " FROM " + qualified + " LIMIT 0";
+      if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &probe, nullptr) == SQLITE_OK) info.rowid_name = candidate;
+      sqlite3_finalize(probe);
+      break;
+    }
+    return table_info_.emplace(qualified, std::move(info)).first->second;
+  }
+
+  void ReadRows(sqlite3_stmt* stmt, Rowset& rows) {
+    const size_t n = rows.columns.size();
+    if (static_cast<size_t>(sqlite3_column_count(stmt)) != n) {
+      sqlite3_reset(stmt);
+      ForgetSchema();
+      throw VbError(vberr::kProviderCommandError, "the table's columns changed while the query was prepared", "SQLite");
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      std::vector<Variant> row;
+      row.reserve(n);
+      for (size_t i = 0; i < n; ++i) row.push_back(ReadSqliteCell(stmt, static_cast<int>(i), rows.columns[i]));
+      rows.rows.push_back(std::move(row));
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) throw Failure(rc);
+    // Expression columns take the type their values show.
+    for (size_t i = 0; i < n; ++i) {
+      ColumnInfo& c = rows.columns[i];
+      if (c.type != adVariant) continue;
+      for (const auto& row : rows.rows) {
+        const Variant& v = row[i];
+        if (v.IsNull()) continue;
+        c.type = v.IsString() ? adVarWChar : v.IsArray() ? adLongVarBinary
+                 : (v.Type() == VarType::Double) ? adDouble : adBigInt;
+        break;
+      }
+    }
+  }
+
+  void BindAll(sqlite3_stmt* stmt, const std::vector<Variant>& values, int first) {
+    for (size_t i = 0; i < values.size(); ++i) {
+      int rc = BindVariant(stmt, first + static_cast<int>(i), values[i]);
+      if (rc != SQLITE_OK) throw Failure(rc);
+    }
+  }
+
+  std::vector<Variant> RunWrite(sqlite3_stmt* stmt, const RowWrite& write, bool must_match) {
+    std::vector<Variant> returned;
+    bool matched = false;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      matched = true;
+      if (returned.empty()) {
+        for (size_t i = 0; i < write.returning.size(); ++i) {
+          returned.push_back(ReadSqliteCell(stmt, static_cast<int>(i), *write.returning[i]));
+        }
+      }
+    }
+    if (rc != SQLITE_DONE) {
+      VbError error = Failure(rc);
+      sqlite3_reset(stmt);
+      throw error;
+    }
+    sqlite3_reset(stmt);
+    if (write.returning.empty()) matched = sqlite3_changes(db_) > 0;
+    if (must_match && !matched) throw RowNotFound(write.target->table, "SQLite");
+    return returned;
+  }
+
+  // A cached prepared statement for `sql`, reset and ready to bind.
+  sqlite3_stmt* Statement(const std::string& sql) {
+    auto it = statements_.find(sql);
+    if (it != statements_.end()) {
+      sqlite3_clear_bindings(it->second);
+      return it->second;
+    }
+    if (statements_.size() >= kStatementCacheLimit) {
+      for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+      statements_.clear();
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      throw Failure(rc);
+    }
+    if (!stmt) throw VbError(vberr::kProviderCommandError, "the command text is empty", "SQLite");
+    statements_.emplace(sql, stmt);
+    return stmt;
+  }
+
+  void Run(const std::string& sql) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    if (message) sqlite3_free(message);
+    if (rc != SQLITE_OK) throw Failure(rc);
+  }
+
+  void ForgetSchema() {
+    plans_.clear();
+    table_info_.clear();
+  }
+
+  VbError Failure(int rc) const {
+    int primary = rc & 0xFF;
+    int32_t number = primary == SQLITE_CONSTRAINT ? vberr::kProviderIntegrityViolation : vberr::kProviderCommandError;
+    return VbError(number, sqlite3_errmsg(db_), "SQLite");
+  }
+
+  sqlite3* db_;
+  std::string path_;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  std::unordered_map<std::string, Plan> plans_;
+  std::unordered_map<std::string, TableInfo> table_info_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProviderSession> OpenSqliteSession(const ConnectionString& cs, std::string_view, std::string_view) {
+  std::optional<std::string> path = cs.Get({"Data Source", "DataSource", "Database", "Filename"});
+  if (!path || path->empty()) {
+    throw VbError(adoerr::kProviderFailure, "No Data Source given: the connection string names no database file",
+                  "SQLite");
+  }
+  std::string mode = ToLowerAscii(cs.Get({"Mode"}).value_or(""));
+  bool create = Contains(mode, "create");
+  bool read_only = mode == "read";
+  int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  bool memory = *path == ":memory:";
+  struct stat st{};
+  if (!memory && !create && ::stat(path->c_str(), &st) != 0) {
+    throw VbError(adoerr::kProviderFailure, "Could not find file '" + *path + "'.", "SQLite");
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path->c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close_v2(db);
+    throw VbError(adoerr::kProviderFailure, message + ": '" + *path + "'", "SQLite");
+  }
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 5000);
+  // A file that is not a database opens without complaint; reading the
+  // catalogue finds out now rather than at the first query.
+  char* message = nullptr;
+  rc = sqlite3_exec(db, "PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message);
+  if (rc != SQLITE_OK) {
+    std::string text = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    sqlite3_close_v2(db);
+    throw VbError(adoerr::kProviderFailure, text + ": '" + *path + "'", "SQLite");
+  }
+  return std::make_unique<SqliteSession>(db, *path);
+}
+
+}  // namespace veldrane::ado

@@ -1,0 +1,189 @@
+#include "platform/db/sqlite_values.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "core/oadate.h"
+#include "core/text.h"
+#include "platform/db/field_values.h"
+
+namespace veldrane::ado {
+
+namespace {
+
+// The n or (p,s) of "VARCHAR(40)" / "DECIMAL(10,2)".
+void SizeArguments(const std::string& upper, int32_t& first, int32_t& second) {
+  size_t open = upper.find('(');
+  if (open == std::string::npos) return;
+  first = std::atoi(upper.c_str() + open + 1);
+  size_t comma = upper.find(',', open);
+  if (comma != std::string::npos) second = std::atoi(upper.c_str() + comma + 1);
+}
+
+bool StartsWith(const std::string& s, std::string_view prefix) { return s.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+void ApplyDeclaredType(const char* decltype_text, ColumnInfo& column) {
+  std::string upper = decltype_text ? ToUpperAscii(decltype_text) : std::string();
+  int32_t first = 0, second = 0;
+  SizeArguments(upper, first, second);
+  auto has = [&](std::string_view part) { return upper.find(part) != std::string::npos; };
+  if (upper.empty()) {
+    column.type = adVariant;
+  } else if (has("DATETIME") || has("TIMESTAMP")) {
+    column.type = adDBTimeStamp;
+    column.defined_size = 16;
+    column.precision = 19;
+  } else if (has("DATE")) {
+    column.type = adDBDate;
+    column.defined_size = 6;
+    column.precision = 10;
+  } else if (StartsWith(upper, "TIME")) {
+    column.type = adDBTime;
+    column.defined_size = 6;
+    column.precision = 8;
+  } else if (has("BOOL") || upper == "BIT" || upper == "YESNO") {
+    column.type = adBoolean;
+    column.defined_size = 2;
+  } else if (has("BIGINT") || has("INT8")) {
+    column.type = adBigInt;
+    column.defined_size = 8;
+    column.precision = 19;
+  } else if (has("SMALLINT") || has("INT2")) {
+    column.type = adSmallInt;
+    column.defined_size = 2;
+    column.precision = 5;
+  } else if (has("TINYINT")) {
+    column.type = adTinyInt;
+    column.defined_size = 1;
+    column.precision = 3;
+  } else if (has("INT")) {
+    column.type = adInteger;
+    column.defined_size = 4;
+    column.precision = 10;
+  } else if (has("VARCHAR") || has("VARYING")) {
+    column.type = adVarWChar;
+    column.defined_size = first;
+  } else if (has("CHAR")) {
+    column.type = first > 0 ? adWChar : adLongVarWChar;
+    column.defined_size = first;
+    column.fixed_length = first > 0;
+    column.is_long = first == 0;
+  } else if (has("CLOB") || has("TEXT") || has("MEMO")) {
+    column.type = adLongVarWChar;
+    column.is_long = true;
+  } else if (has("VARBINARY")) {
+    column.type = adVarBinary;
+    column.defined_size = first;
+  } else if (has("BLOB") || has("BINARY")) {
+    column.type = adLongVarBinary;
+    column.is_long = true;
+  } else if (has("REAL") || has("FLOA") || has("DOUB")) {
+    column.type = adDouble;
+    column.defined_size = 8;
+    column.precision = 15;
+  } else if (has("MONEY") || has("CURRENCY")) {
+    column.type = adCurrency;
+    column.defined_size = 8;
+    column.precision = 19;
+    column.scale = 4;
+  } else if (has("DEC") || has("NUMERIC") || has("NUMBER")) {
+    column.type = adNumeric;
+    column.defined_size = 19;
+    column.precision = first;
+    column.scale = second;
+  } else {
+    column.type = adVariant;
+  }
+}
+
+int32_t TypeOfStorage(int storage_class) {
+  switch (storage_class) {
+    case SQLITE_INTEGER: return adBigInt;
+    case SQLITE_FLOAT: return adDouble;
+    case SQLITE_BLOB: return adLongVarBinary;
+    default: return adVarWChar;
+  }
+}
+
+Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return Variant::Null();
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+      switch (column.type) {
+        case adBoolean: return Variant(v != 0);
+        case adInteger:
+          if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+          return Variant::FromInt64(v);
+        case adDouble:
+        case adSingle:
+        case adNumeric:
+        case adDecimal: return Variant(static_cast<double>(v));
+        case adCurrency: return Variant(Currency{static_cast<int64_t>(v) * 10000});
+        default: return Variant::FromInt64(v);
+      }
+    }
+    case SQLITE_FLOAT: {
+      double d = sqlite3_column_double(stmt, i);
+      if (column.type == adCurrency) return Variant(Currency::FromDouble(d));
+      return Variant(d);
+    }
+    case SQLITE_BLOB: {
+      const void* data = sqlite3_column_blob(stmt, i);
+      return BytesToVariant(data, static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+    }
+    default: {
+      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      std::string_view view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+      if (column.type == adDBTimeStamp || column.type == adDBDate || column.type == adDBTime ||
+          column.type == adDate) {
+        if (auto d = ParseOaDate(view)) return Variant::Date(*d);
+      }
+      return Variant(view);
+    }
+  }
+}
+
+int BindVariant(sqlite3_stmt* stmt, int index, const Variant& value) {
+  // Text of the caller's own Variant is bound without a copy: the caller
+  // keeps `value` alive until the statement has run.
+  Variant resolved;
+  if (value.IsObject()) resolved = value.Resolved();
+  const Variant& v = value.IsObject() ? resolved : value;
+  switch (v.Type()) {
+    case VarType::Empty:
+    case VarType::Null: return sqlite3_bind_null(stmt, index);
+    case VarType::Boolean: return sqlite3_bind_int(stmt, index, v.AsBool() ? 1 : 0);
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long: return sqlite3_bind_int64(stmt, index, v.ToLong());
+    case VarType::Single:
+    case VarType::Double: return sqlite3_bind_double(stmt, index, v.ToDouble());
+    case VarType::Currency: {
+      int64_t scaled = std::get<Currency>(v.storage()).scaled;
+      if (scaled % 10000 == 0) return sqlite3_bind_int64(stmt, index, scaled / 10000);
+      return sqlite3_bind_double(stmt, index, static_cast<double>(scaled) / 10000.0);
+    }
+    case VarType::Date: {
+      std::string text = FormatOaDate(v.AsDate());
+      return sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+    case VarType::String: {
+      const std::string& s = v.AsString();
+      return sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()),
+                               &v == &value ? SQLITE_STATIC : SQLITE_TRANSIENT);
+    }
+    case VarType::Array: {
+      std::string bytes = VariantToBytes(v);
+      return sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    }
+    default: {
+      std::string text = v.ToString();
+      return sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+  }
+}
+
+}  // namespace veldrane::ado
