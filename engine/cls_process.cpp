@@ -8,6 +8,7 @@
 
 #include "core/checked.h"
 #include "engine/run_state.h"
+#include "formulas/c_formulas.h"
 #include "history/cls_log.h"
 #include "platform/db/ado.h"
 
@@ -62,6 +63,11 @@ std::shared_ptr<cLines> clsProcess::Lines() {
   return mLines;
 }
 
+std::shared_ptr<cFormulas> clsProcess::Formulas() {
+  if (!mFormulas) mFormulas = std::make_shared<cFormulas>();
+  return mFormulas;
+}
+
 void clsProcess::CommitSize(int32_t records) {
   if (records < 1) throw VbError::InvalidCall("CommitSize must be at least 1, not " + std::to_string(records));
   commit_size_ = records;
@@ -70,6 +76,7 @@ void clsProcess::CommitSize(int32_t records) {
 void clsProcess::SetFormOnCollections() {
   Shapes()->Form(mForm);
   Lines()->Form(mForm);
+  Formulas()->Form(mForm);
 }
 
 std::shared_ptr<cShape> clsProcess::GetStartStep() {
@@ -169,6 +176,7 @@ Variant clsProcess::Invoke(std::string_view name, InvokeKind kind, Args args) {
     });
     t.Property("Shapes", [](clsProcess& p) { return ScriptObject(p.Shapes(), "Shapes"); });
     t.Property("Lines", [](clsProcess& p) { return ScriptObject(p.Lines(), "Lines"); });
+    t.Property("Formulas", [](clsProcess& p) { return ScriptObject(p.Formulas(), "Formulas"); });
     t.Add("LoadIntegration", [](clsProcess& p, InvokeKind, Args a) {
       ExpectArgs(a, 1, 2);
       // Scripts have no designer window to hand over: only Nothing is taken.
