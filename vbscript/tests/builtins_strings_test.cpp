@@ -50,6 +50,20 @@ TEST(StringBuiltins, CountAndSliceCharactersNotBytes) {
   EXPECT_EQ(Call("LenB", {s}).AsLong(), 26);
 }
 
+TEST(StringBuiltins, LengthOfLongMixedTextMatchesADecodeCount) {
+  // Lengths are counted eight bytes at a time; check every alignment of
+  // one- to four-byte characters against decoding one by one.
+  const char* pieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "bc"};
+  std::string s;
+  for (int i = 0; i < 200; ++i) {
+    s += pieces[(i * 7 + i / 3) % 5];
+    size_t decoded = 0;
+    for (size_t at = 0; at < s.size(); ++decoded) detail::DecodeAt(s, at);
+    ASSERT_EQ(static_cast<size_t>(Call("Len", {s}).AsLong()), decoded) << i;
+    ASSERT_EQ(Text(Call("Left", {s, static_cast<int32_t>(decoded)})), s);
+  }
+}
+
 TEST(StringBuiltins, CaseMappingKeepsEveryCharactersLength) {
   // Text-mode searches rely on folded text having the original's offsets.
   for (char32_t cp = 0; cp < 0x800; ++cp) {
