@@ -68,6 +68,18 @@ class cShape : public Object {
   // keeps its old value.
   void DebugMode(bool value);
 
+  // The step's rows (SOURCE and TARGET steps), opening its connection and
+  // rows first when needed; null for every other type. Raises when they
+  // could not be opened (the step has logged why).
+  std::shared_ptr<ado::Recordset> data();
+  // The query a TARGET step's rows are opened with next; the rows held are
+  // discarded. Nothing is opened.
+  void setQuery(const std::string& strQuery);
+  // Runs `sql` on the step's connection (as it is, never opened here) and
+  // returns field `Field` (name or 0-based number) of the first row; the
+  // empty value when anything fails or there is no row.
+  Variant ExecuteSql(const Variant& sql, const Variant& Field);
+
   // Where the step stands: its control's Left and Top when it has one, else
   // the position it was created at.
   float X() const;
@@ -91,6 +103,9 @@ class cShape : public Object {
   // Forgets the prepared query and the rows opened with it, so that the next
   // read of the rows opens the step's source afresh.
   void DiscardQuery();
+  // Opens the connection and rows from the payload; null when an opening
+  // failed (logged). Every failure is absorbed.
+  std::shared_ptr<ado::Recordset> OpenData(const Payload& payload);
 
   std::string caption_;                        // sCaption
   bool debug_mode_ = false;                    // DebugMode
