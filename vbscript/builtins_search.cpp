@@ -123,6 +123,7 @@ Variant Replace(BuiltinContext&, Args args) {
     if (hit == std::string_view::npos) break;
     out.append(rest.substr(pos, hit - pos));
     out.append(with);
+    CheckStringSize(out.size());
     pos = hit + find.size();
   }
   out.append(rest.substr(pos));

@@ -158,7 +158,11 @@ Variant Trim(BuiltinContext&, Args args) {
   return OnText(args, [](std::string_view s) { return Variant(TrimLeft(TrimRight(s))); });
 }
 
-Variant Space(BuiltinContext&, Args args) { return Variant(std::string(CountArg(args, 0), ' ')); }
+Variant Space(BuiltinContext&, Args args) {
+  size_t n = CountArg(args, 0);
+  CheckStringSize(n);
+  return Variant(std::string(n, ' '));
+}
 
 Variant String(BuiltinContext&, Args args) {
   size_t n = CountArg(args, 0);
@@ -175,6 +179,7 @@ Variant String(BuiltinContext&, Args args) {
     if (code < 0) code += 256;
     unit = CharText(FromAnsi(code));
   }
+  CheckStringSize(n * unit.size());
   std::string out;
   if (unit.size() == 1) return Variant(std::string(n, unit[0]));
   out.reserve(unit.size() * n);

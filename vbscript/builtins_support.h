@@ -51,6 +51,12 @@ class TextArg {
   const std::string* ref_ = nullptr;  // the caller's string, when it was one
 };
 
+// The longest string a built-in will build (1 GiB); longer raises 14, "Out
+// of string space", instead of exhausting the machine's memory.
+inline constexpr size_t kMaxStringBytes = size_t{1} << 30;
+// Raises 14 when a string of `bytes` would pass kMaxStringBytes.
+void CheckStringSize(size_t bytes);
+
 // ---------------------------------------------------------------------------
 // UTF-8
 

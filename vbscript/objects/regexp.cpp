@@ -188,10 +188,67 @@ std::shared_ptr<ResultList> RegExp::Execute(std::string_view text) {
   return std::make_shared<ResultList>("IMatchCollection2", std::move(matches));
 }
 
+namespace {
+
+// Expands $$, $&, $`, $', $n and $nn in a replacement as script regular
+// expressions do: a group number the pattern does not have stays literal
+// text ("$0", "$9" with fewer groups), and "$10" with fewer than ten groups
+// is group 1 followed by "0".
+void AppendSubstitution(std::wstring& out, std::wstring_view with, const std::wsmatch& m, std::wstring_view text) {
+  size_t groups = m.size() - 1;
+  for (size_t i = 0; i < with.size(); ++i) {
+    wchar_t c = with[i];
+    if (c != L'$' || i + 1 >= with.size()) {
+      out += c;
+      continue;
+    }
+    wchar_t next = with[i + 1];
+    if (next == L'$') {
+      out += L'$';
+      ++i;
+    } else if (next == L'&') {
+      out += m.str();
+      ++i;
+    } else if (next == L'`') {
+      out.append(text.substr(0, static_cast<size_t>(m.position())));
+      ++i;
+    } else if (next == L'\'') {
+      out.append(text.substr(static_cast<size_t>(m.position() + m.length())));
+      ++i;
+    } else if (next >= L'0' && next <= L'9') {
+      size_t one = static_cast<size_t>(next - L'0');
+      bool has_two = i + 2 < with.size() && with[i + 2] >= L'0' && with[i + 2] <= L'9';
+      size_t two = has_two ? one * 10 + static_cast<size_t>(with[i + 2] - L'0') : 0;
+      if (has_two && two >= 1 && two <= groups) {
+        out += m[two].str();
+        i += 2;
+      } else if (one >= 1 && one <= groups) {
+        out += m[one].str();
+        ++i;
+      } else {
+        out += c;
+      }
+    } else {
+      out += c;
+    }
+  }
+}
+
+}  // namespace
+
 std::string RegExp::Replace(std::string_view text, std::string_view replacement) {
-  std::wstring wide = Widen(text);
-  auto flags = global_ ? std::regex_constants::format_default : std::regex_constants::format_first_only;
-  return Narrow(std::regex_replace(wide, Compiled(), Widen(replacement), flags));
+  std::wstring wide = Widen(text), with = Widen(replacement);
+  std::wstring out;
+  auto last = wide.cbegin();
+  for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), Compiled()); it != std::wsregex_iterator(); ++it) {
+    const std::wsmatch& m = *it;
+    out.append(last, m[0].first);
+    AppendSubstitution(out, with, m, wide);
+    last = m[0].second;
+    if (!global_) break;
+  }
+  out.append(last, wide.cend());
+  return Narrow(out);
 }
 
 Variant RegExp::Invoke(std::string_view name, InvokeKind kind, Args args) {

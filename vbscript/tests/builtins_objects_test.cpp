@@ -126,6 +126,9 @@ TEST(RegExp, SettingsChangeTheMatch) {
   EXPECT_EQ(Re("o", true)->Replace("foo boo", "0"), "f00 b00");
   EXPECT_EQ(Re("(\\w+)@(\\w+)", true)->Replace("me@host you@there", "$2 at $1 ($&) $$"),
             "host at me (me@host) $ there at you (you@there) $");
+  // Group numbers the pattern lacks stay literal; $10 with one group is $1 then "0".
+  EXPECT_EQ(Re("(b)")->Replace("abc", "[$0|$2|$10|$`|$'|$x|$]"), "a[$0|$2|b0|a|c|$x|$]c");
+  EXPECT_EQ(Re("a*", true)->Replace("baaac", "-"), "-b--c-");
 }
 
 TEST(RegExp, BadPatternsRaiseTheScriptErrors) {

@@ -122,6 +122,9 @@ TEST(StringBuiltins, NullAndBadArguments) {
   EXPECT_EQ(ErrorOf("StrReverse", {null}), 94);
   EXPECT_EQ(ErrorOf("Space", {int16_t{-1}}), 5);
   EXPECT_EQ(ErrorOf("String", {int16_t{2}, ""}), 5);
+  // Strings past 1 GiB fail cleanly instead of exhausting memory.
+  EXPECT_EQ(ErrorOf("Space", {int32_t{2147483647}}), 14);
+  EXPECT_EQ(ErrorOf("String", {int32_t{600000000}, "\xC3\xA9"}), 14);
 }
 
 TEST(StringBuiltins, TextCompareFoldsBeyondAscii) {
