@@ -227,6 +227,8 @@ class Fields : public Object {
   // By name (case-insensitive) or 0-based number; raises 3265 when absent.
   Field& Item(const Variant& name_or_index0);
   Field& Item(std::string_view name);
+  Field& Item(const char* name) { return Item(std::string_view(name)); }
+  Field& Item(const std::string& name) { return Item(std::string_view(name)); }
   // Adds a column to a closed recordset (raises 3705 when open, 3001 for an
   // unknown type or a duplicate name); `attributes` -1 lets it hold Null.
   void Append(std::string_view name, int32_t type, int32_t defined_size = 0, int32_t attributes = -1);

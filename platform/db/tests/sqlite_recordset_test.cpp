@@ -1,0 +1,275 @@
+// Recordsets over real SQLite files: reading, counting, writing back by key
+// or rowid, edit modes, and the failures the record transfer relies on.
+#include <gtest/gtest.h>
+
+#include "core/object.h"
+#include "platform/db/ado.h"
+#include "platform/db/tests/db_test_util.h"
+
+namespace veldrane::ado {
+namespace {
+
+using testing::Raised;
+
+class SqliteRecordset : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.File("test.db");
+    cn_ = Connection::Create();
+    cn_->Open("Provider=SQLite;Data Source=" + path_ + ";Mode=Create");
+    cn_->Execute(
+        "CREATE TABLE CUSTOMERS (CUSTNO INTEGER PRIMARY KEY, NAME VARCHAR(40) NOT NULL, CITY TEXT);"
+        "INSERT INTO CUSTOMERS VALUES (1, 'Alder', 'Bonn'), (2, 'Birch', 'Köln'), (3, 'Cedar', NULL);"
+        "CREATE TABLE LOGROWS (MSG TEXT, N INTEGER);"
+        "INSERT INTO LOGROWS VALUES ('same', 1), ('same', 1), ('other', 2);"
+        "CREATE TABLE CITIES (CITY TEXT PRIMARY KEY, COUNTRY TEXT);"
+        "INSERT INTO CITIES VALUES ('Bonn', 'DE');");
+  }
+
+  RecordsetRef Open(const std::string& sql, int32_t cursor = adOpenKeyset, int32_t lock = adLockOptimistic) {
+    auto rs = Recordset::Create();
+    rs->Open(Variant(sql), Variant(ObjectRef(cn_)), cursor, lock);
+    return rs;
+  }
+
+  // The table's rows as "a|b|c" lines, read through a separate connection.
+  std::vector<std::string> Rows(const std::string& sql) {
+    auto other = Connection::Create();
+    other->Open("Provider=SQLite;Data Source=" + path_);
+    auto rs = other->Execute(sql);
+    std::vector<std::string> out;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+      std::string line;
+      for (int32_t i = 0; i < rs->GetFields().Count(); ++i) {
+        line += (i ? "|" : "") + (rs->GetFields().Item(Variant(i)).Value().IsNull()
+                                      ? std::string("<null>")
+                                      : rs->GetFields().Item(Variant(i)).Value().ToString());
+      }
+      out.push_back(line);
+    }
+    return out;
+  }
+
+  testing::TempDir dir_;
+  std::string path_;
+  ConnectionRef cn_;
+};
+
+TEST_F(SqliteRecordset, ReadsCountsAndMoves) {
+  auto rs = Open("SELECT * FROM CUSTOMERS ORDER BY CUSTNO", adOpenStatic, adLockReadOnly);
+  EXPECT_EQ(rs->State(), adStateOpen);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_FALSE(rs->IsBOF());
+  EXPECT_EQ(rs->GetFields().Count(), 3);
+  EXPECT_EQ(rs->GetFields().Item("name").Value().ToString(), "Alder");
+  EXPECT_EQ(rs->GetFields().Item(Variant(int32_t{0})).Value(), Variant(int32_t{1}));
+  EXPECT_EQ(rs->GetFields().Item("CUSTNO").Type(), adInteger);
+  EXPECT_EQ(rs->GetFields().Item("NAME").DefinedSize(), 40);
+  std::vector<std::string> names;
+  for (; !rs->IsEOF(); rs->MoveNext()) names.push_back(rs->GetFields().Item("NAME").Value().ToString());
+  EXPECT_EQ(names, (std::vector<std::string>{"Alder", "Birch", "Cedar"}));
+  EXPECT_EQ(Raised([&] { rs->MoveNext(); }).number(), vberr::kNoCurrentRecord);
+  EXPECT_EQ(Raised([&] { rs->GetFields().Item("NAME").Value(); }).number(), vberr::kNoCurrentRecord);
+  EXPECT_EQ(Raised([&] { rs->EditMode(); }).number(), vberr::kNoCurrentRecord);
+  rs->MoveLast();
+  EXPECT_EQ(rs->GetFields().Item("CITY").Value(), Variant::Null());
+  rs->MovePrevious();
+  EXPECT_EQ(rs->GetFields().Item("CITY").Value().ToString(), "Köln");
+  rs->MoveFirst();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->IsBOF());
+  EXPECT_EQ(Raised([&] { rs->GetFields().Item("NOPE"); }).number(), vberr::kItemNotFound);
+  EXPECT_EQ(Raised([&] { rs->GetFields().Item(Variant(int32_t{3})); }).number(), vberr::kItemNotFound);
+  rs->Close();
+  EXPECT_EQ(rs->State(), adStateClosed);
+  EXPECT_EQ(Raised([&] { rs->IsEOF(); }).number(), vberr::kObjectClosed);
+  EXPECT_EQ(Raised([&] { rs->Close(); }).number(), vberr::kObjectClosed);
+}
+
+TEST_F(SqliteRecordset, TableNameAsSourceAndEmptyResults) {
+  auto rs = Open("CITIES", adOpenStatic, adLockReadOnly);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  auto empty = Open("SELECT * FROM CUSTOMERS WHERE 1 = 2");
+  EXPECT_TRUE(empty->IsEOF());
+  EXPECT_TRUE(empty->IsBOF());
+  EXPECT_EQ(empty->RecordCount(), 0);
+  EXPECT_EQ(empty->GetFields().Count(), 3);  // the columns are known without rows
+  EXPECT_EQ(Raised([&] { empty->EditMode(); }).number(), vberr::kNoCurrentRecord);
+  EXPECT_EQ(Raised([&] { empty->Delete(); }).number(), vberr::kNoCurrentRecord);
+}
+
+TEST_F(SqliteRecordset, AddNewInsertsAndReadsBackTheGeneratedKey) {
+  auto rs = Open("SELECT * FROM CUSTOMERS WHERE 1 = 2");
+  rs->AddNew();
+  EXPECT_EQ(rs->EditMode(), adEditAdd);
+  EXPECT_FALSE(rs->IsEOF());
+  rs->GetFields().Item("NAME").SetValue(Variant("Dogwood"));
+  EXPECT_EQ(rs->EditMode(), adEditAdd);
+  rs->Update();
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  Variant key = rs->GetFields().Item("CUSTNO").Value();
+  EXPECT_EQ(key, Variant(int32_t{4}));
+  // A later change of the new row lands on that row.
+  rs->GetFields().Item("CITY").SetValue(Variant("Jena"));
+  EXPECT_EQ(rs->EditMode(), adEditInProgress);
+  rs->Update();
+  EXPECT_EQ(Rows("SELECT * FROM CUSTOMERS ORDER BY CUSTNO"),
+            (std::vector<std::string>{"1|Alder|Bonn", "2|Birch|Köln", "3|Cedar|<null>", "4|Dogwood|Jena"}));
+}
+
+TEST_F(SqliteRecordset, UpdateChangesOnlyTheCurrentRow) {
+  auto rs = Open("SELECT NAME, CITY FROM CUSTOMERS WHERE CUSTNO = '2'");  // key not selected
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  rs->GetFields().Item("CITY").SetValue(Variant("Essen"));
+  EXPECT_EQ(rs->EditMode(), adEditInProgress);
+  EXPECT_EQ(rs->GetFields().Item("CITY").Value().ToString(), "Essen");
+  rs->Update();
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  EXPECT_EQ(Rows("SELECT * FROM CUSTOMERS ORDER BY CUSTNO"),
+            (std::vector<std::string>{"1|Alder|Bonn", "2|Birch|Essen", "3|Cedar|<null>"}));
+  // A pending change is saved by a move, as ADO does; CancelUpdate drops one.
+  auto all = Open("SELECT * FROM CUSTOMERS ORDER BY CUSTNO");
+  all->GetFields().Item("CITY").SetValue(Variant("Ulm"));
+  all->MoveNext();
+  all->GetFields().Item("CITY").SetValue(Variant("Trier"));
+  all->CancelUpdate();
+  EXPECT_EQ(all->EditMode(), adEditNone);
+  EXPECT_EQ(all->GetFields().Item("CITY").Value().ToString(), "Essen");
+  EXPECT_EQ(Rows("SELECT CITY FROM CUSTOMERS ORDER BY CUSTNO"),
+            (std::vector<std::string>{"Ulm", "Essen", "<null>"}));
+}
+
+TEST_F(SqliteRecordset, RowsWithoutKeyAreWrittenByRowid) {
+  // Two identical rows: a change or a delete must touch exactly one of them.
+  auto rs = Open("SELECT * FROM LOGROWS WHERE MSG = 'same'");
+  ASSERT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->GetFields().Count(), 2);  // the rowid travels hidden
+  rs->GetFields().Item("N").SetValue(Variant(int32_t{7}));
+  rs->Update();
+  EXPECT_EQ(Rows("SELECT MSG, N FROM LOGROWS ORDER BY rowid"),
+            (std::vector<std::string>{"same|7", "same|1", "other|2"}));
+  rs->MoveNext();
+  rs->Delete(adAffectCurrent);
+  EXPECT_EQ(rs->EditMode(), adEditDelete);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(Raised([&] { rs->GetFields().Item("N").Value(); }).number(), vberr::kNoCurrentRecord);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(Raised([&] { rs->EditMode(); }).number(), vberr::kNoCurrentRecord);
+  EXPECT_EQ(Rows("SELECT MSG, N FROM LOGROWS ORDER BY rowid"), (std::vector<std::string>{"same|7", "other|2"}));
+}
+
+TEST_F(SqliteRecordset, DeleteKeepsEditModeFourUntilTheNextMove) {
+  auto rs = Open("SELECT * FROM CUSTOMERS ORDER BY CUSTNO");
+  rs->Delete();
+  EXPECT_EQ(rs->EditMode(), adEditDelete);
+  EXPECT_EQ(rs->EditMode(), adEditDelete);
+  rs->MoveNext();
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  EXPECT_EQ(rs->GetFields().Item("CUSTNO").Value(), Variant(int32_t{2}));
+  rs->MoveFirst();  // the deleted row is skipped
+  EXPECT_EQ(rs->GetFields().Item("CUSTNO").Value(), Variant(int32_t{2}));
+  EXPECT_EQ(Rows("SELECT CUSTNO FROM CUSTOMERS ORDER BY CUSTNO"), (std::vector<std::string>{"2", "3"}));
+}
+
+TEST_F(SqliteRecordset, RecordsetsThatCannotWriteRefuseWith3251) {
+  auto ro = Open("SELECT * FROM CUSTOMERS", adOpenStatic, adLockReadOnly);
+  EXPECT_EQ(Raised([&] { ro->AddNew(); }).number(), vberr::kUpdateNotSupported);
+  EXPECT_EQ(Raised([&] { ro->GetFields().Item("NAME").SetValue(Variant("x")); }).number(),
+            vberr::kUpdateNotSupported);
+  EXPECT_EQ(Raised([&] { ro->Delete(); }).number(), vberr::kUpdateNotSupported);
+
+  auto joined = Open("SELECT C.NAME, T.COUNTRY FROM CUSTOMERS C JOIN CITIES T ON C.CITY = T.CITY");
+  ASSERT_EQ(joined->RecordCount(), 1);
+  VbError e = Raised([&] { joined->GetFields().Item("NAME").SetValue(Variant("x")); });
+  EXPECT_EQ(e.number(), vberr::kUpdateNotSupported);
+  EXPECT_NE(e.description().find("more than one table"), std::string::npos) << e.description();
+
+  auto computed = Open("SELECT CUSTNO, NAME || '!' AS LOUD FROM CUSTOMERS");
+  e = Raised([&] { computed->GetFields().Item("LOUD").SetValue(Variant("x")); });
+  EXPECT_EQ(e.number(), vberr::kUpdateNotSupported);
+  EXPECT_NE(e.description().find("LOUD"), std::string::npos);
+  EXPECT_EQ(Rows("SELECT NAME FROM CUSTOMERS ORDER BY CUSTNO"), (std::vector<std::string>{"Alder", "Birch", "Cedar"}));
+}
+
+TEST_F(SqliteRecordset, ProviderFailuresKeepTheEditAndTheDatabase) {
+  auto rs = Open("SELECT * FROM CUSTOMERS WHERE 1 = 2");
+  rs->AddNew();
+  rs->GetFields().Item("CUSTNO").SetValue(Variant(int32_t{1}));
+  rs->GetFields().Item("NAME").SetValue(Variant("Duplicate"));
+  VbError e = Raised([&] { rs->Update(); });
+  EXPECT_EQ(e.number(), vberr::kProviderIntegrityViolation);
+  EXPECT_NE(e.description().find("UNIQUE constraint failed: CUSTOMERS.CUSTNO"), std::string::npos) << e.description();
+  EXPECT_EQ(rs->EditMode(), adEditAdd);  // the record transfer counts the failure as an insert
+  ASSERT_EQ(cn_->GetErrors().Count(), 1);
+  EXPECT_EQ(cn_->GetErrors().Item(0).Description(), e.description());
+  cn_->GetErrors().Clear();
+  EXPECT_EQ(cn_->GetErrors().Count(), 0);
+
+  rs->CancelUpdate();
+  rs->AddNew();
+  e = Raised([&] { rs->Update(); });  // NAME is NOT NULL
+  EXPECT_EQ(e.number(), vberr::kProviderIntegrityViolation);
+  EXPECT_NE(e.description().find("NOT NULL constraint failed: CUSTOMERS.NAME"), std::string::npos);
+
+  e = Raised([&] { rs->GetFields().Item("CUSTNO").SetValue(Variant("abc")); });
+  EXPECT_EQ(e.number(), adoerr::kTypeMismatch);
+  EXPECT_NE(e.description().find("CUSTNO"), std::string::npos);
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM CUSTOMERS"), std::vector<std::string>{"3"});
+
+  auto bad = Recordset::Create();
+  e = Raised([&] { bad->Open(Variant("SELECT * FROM NOSUCH"), Variant(ObjectRef(cn_)), 1, 3); });
+  EXPECT_EQ(e.number(), vberr::kProviderCommandError);
+  EXPECT_EQ(e.description(), "no such table: NOSUCH");
+  EXPECT_EQ(cn_->GetErrors().Item(0).Description(), "no such table: NOSUCH");
+  EXPECT_EQ(bad->State(), adStateClosed);
+}
+
+TEST_F(SqliteRecordset, TransactionsRollBackAndNest) {
+  EXPECT_EQ(cn_->BeginTrans(), 1);
+  auto rs = Open("SELECT * FROM CITIES WHERE 1 = 2");
+  rs->AddNew();
+  rs->GetFields().Item("CITY").SetValue(Variant("Graz"));
+  rs->Update();
+  EXPECT_EQ(cn_->BeginTrans(), 2);
+  cn_->Execute("DELETE FROM CITIES WHERE CITY = 'Bonn'");
+  cn_->RollbackTrans();  // the inner level only
+  cn_->CommitTrans();
+  EXPECT_EQ(Rows("SELECT CITY FROM CITIES ORDER BY CITY"), (std::vector<std::string>{"Bonn", "Graz"}));
+
+  cn_->BeginTrans();
+  cn_->Execute("DELETE FROM CITIES");
+  // A failing statement inside the transaction leaves it usable.
+  EXPECT_EQ(Raised([&] { cn_->Execute("INSERT INTO NOSUCH VALUES (1)"); }).number(), vberr::kProviderCommandError);
+  cn_->RollbackTrans();
+  EXPECT_EQ(Rows("SELECT CITY FROM CITIES ORDER BY CITY"), (std::vector<std::string>{"Bonn", "Graz"}));
+  EXPECT_EQ(Raised([&] { cn_->CommitTrans(); }).number(), adoerr::kNoTransaction);
+}
+
+TEST_F(SqliteRecordset, ScriptsReachMembersByName) {
+  auto rs = Open("SELECT * FROM CUSTOMERS ORDER BY CUSTNO");
+  Variant arg[] = {Variant("name")};
+  Variant field = rs->Invoke("", InvokeKind::Get, Args(arg, 1));  // rs("name")
+  EXPECT_EQ(field.Resolved().ToString(), "Alder");
+  EXPECT_EQ(rs->Get("Fields").AsObject()->Call("Item", {Variant("CITY")}).AsObject()->Get("Value").ToString(), "Bonn");
+  EXPECT_EQ(rs->Get("eof"), Variant(false));
+  EXPECT_EQ(rs->Get("RecordCount"), Variant(int32_t{3}));
+  Variant assign[] = {Variant("CITY"), Variant("Gera")};
+  rs->Invoke("", InvokeKind::Let, Args(assign, 2));  // rs("CITY") = "Gera"
+  EXPECT_EQ(rs->Get("EditMode"), Variant(int32_t{adEditInProgress}));
+  rs->Call("Update", {});
+  Variant result = cn_->Call("Execute", {Variant("SELECT CITY FROM CUSTOMERS WHERE CUSTNO = 1")});
+  // A field handed out keeps its rows after the recordset is dropped.
+  Variant kept = result.AsObject()->Call("Fields", {}).AsObject()->Call("Item", {Variant(int32_t{0})});
+  result = Variant();
+  EXPECT_EQ(kept.Resolved().ToString(), "Gera");
+  EXPECT_EQ(cn_->Get("Provider").ToString(), "SQLite");
+  EXPECT_EQ(cn_->Get("Errors").AsObject()->Get("Count"), Variant(int32_t{0}));
+  auto closed = cn_->Execute("UPDATE CUSTOMERS SET CITY = CITY");
+  EXPECT_EQ(closed->State(), adStateClosed);
+}
+
+}  // namespace
+}  // namespace veldrane::ado
