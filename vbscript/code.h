@@ -125,6 +125,7 @@ struct Proc {
   std::vector<FixedArray> arrays;       // local arrays made at entry
   NameMap<int> locals;                  // every local name, for Eval and Execute inside the procedure
   NameMap<Variant> constants;           // local Const values
+  NameMap<int> implicits;               // names assigned without Dim: slot used when no global exists
   const ClassDef* owner = nullptr;      // the class of a method
   bool option_explicit = false;
   StmtList body;

@@ -1,0 +1,319 @@
+#include "vbscript/interpreter.h"
+
+#include <new>
+
+#include "vbscript/builtins.h"
+#include "vbscript/compiler.h"
+#include "vbscript/err_object.h"
+#include "vbscript/parser.h"
+#include "vbscript/script_errors.h"
+#include "vbscript/script_object.h"
+
+namespace veldrane::vbs {
+
+namespace {
+
+constexpr size_t kMaxCachedTexts = 512;
+constexpr size_t kInlineSlots = 8;
+
+// The slots of one call: small frames live on the C++ stack.
+class SlotBuffer {
+ public:
+  explicit SlotBuffer(int count) {
+    size_t n = static_cast<size_t>(count);
+    if (n > kInlineSlots) {
+      heap_values_ = std::make_unique<Variant[]>(n);
+      heap_refs_ = std::make_unique<Variant*[]>(n);
+      values_ = heap_values_.get();
+      refs_ = heap_refs_.get();
+    }
+    for (size_t i = 0; i < n; ++i) refs_[i] = &values_[i];
+  }
+  Variant* values() { return values_; }
+  Variant** refs() { return refs_; }
+
+ private:
+  Variant inline_values_[kInlineSlots];
+  Variant* inline_refs_[kInlineSlots];
+  std::unique_ptr<Variant[]> heap_values_;
+  std::unique_ptr<Variant*[]> heap_refs_;
+  Variant* values_ = inline_values_;
+  Variant** refs_ = inline_refs_;
+};
+
+LocatedError Locate(const VbError& error, const SourceText& source, Pos pos) {
+  return LocatedError(AsScriptError(error), source.Line(pos.line), pos);
+}
+
+}  // namespace
+
+// The one place where a failure gets its line: the innermost statement that
+// was running. Errors already located (in a called procedure) keep theirs.
+Flow ExecBlock(const StmtList& list, Frame& f) {
+  for (const StmtPtr& s : list) {
+    try {
+      Flow flow = s->Exec(f);
+      if (flow != Flow::Normal) return flow;
+    } catch (const LocatedError& e) {
+      if (!f.resume_next) throw;
+      f.interp.RecordError(e);
+    } catch (const VbError& e) {
+      LocatedError located = Locate(e, s->source(), s->pos());
+      if (!f.resume_next) throw located;
+      f.interp.RecordError(located);
+    } catch (const std::bad_alloc&) {
+      LocatedError located = Locate(VbError(7), s->source(), s->pos());
+      if (!f.resume_next) throw located;
+      f.interp.RecordError(located);
+    } catch (const std::exception& e) {
+      // A host object failed with a C++ exception of its own: report it as
+      // the platform's internal error, with its text.
+      LocatedError located = Locate(VbError(51, e.what()), s->source(), s->pos());
+      if (!f.resume_next) throw located;
+      f.interp.RecordError(located);
+    }
+  }
+  return Flow::Normal;
+}
+
+Interpreter::Interpreter() : err_(std::make_shared<ErrObject>()), self_(std::make_shared<Interpreter*>(this)) {}
+
+Interpreter::~Interpreter() {
+  // Objects that outlive the engine must not call back into it.
+  *self_ = nullptr;
+}
+
+Interpreter::DepthGuard::DepthGuard(Interpreter& i) : interp(i) {
+  if (++interp.depth_ > kMaxDepth) {
+    --interp.depth_;
+    throw Runtime(rerr::kOutOfStack);
+  }
+}
+
+Cell* Interpreter::Intern(std::string_view name) {
+  auto it = cells_.find(name);
+  if (it != cells_.end()) return it->second.get();
+  auto cell = std::make_unique<Cell>();
+  cell->name = std::string(name);
+  Cell* raw = cell.get();
+  cells_.emplace(std::string(name), std::move(cell));
+  return raw;
+}
+
+void Interpreter::ReleaseGlobals() {
+  // Collect first: a Class_Terminate may run script code that adds names.
+  std::vector<Variant> dying;
+  for (auto& [name, cell] : cells_) {
+    if (cell->kind == Cell::Kind::Variable && (cell->value.IsObject() || cell->value.IsArray())) {
+      dying.push_back(std::move(cell->value));
+      cell->value = Variant();
+    }
+  }
+  dying.clear();
+}
+
+void Interpreter::Reset() {
+  ReleaseGlobals();
+  std::vector<Variant> dying;
+  std::vector<std::shared_ptr<const Proc>> procs;
+  std::vector<std::shared_ptr<const ClassDef>> classes;
+  for (auto& [name, cell] : cells_) {
+    dying.push_back(std::move(cell->value));
+    cell->value = Variant();
+    procs.push_back(std::move(cell->proc));
+    classes.push_back(std::move(cell->cls));
+    cell->proc.reset();
+    cell->cls.reset();
+    cell->kind = Cell::Kind::Undefined;
+  }
+  dying.clear();
+  err_->Clear();
+}
+
+void Interpreter::AddObject(std::string_view name, const Variant& object) {
+  Cell* cell = Intern(name);
+  Variant old = std::move(cell->value);
+  cell->kind = Cell::Kind::NamedObject;
+  cell->value = object;
+  cell->proc.reset();
+  cell->cls.reset();
+}
+
+std::shared_ptr<const CompiledBlock> Interpreter::CompileCode(std::string_view code, const Proc* scope) {
+  if (!scope) {
+    auto it = code_cache_.find(std::string(code));
+    if (it != code_cache_.end()) return it->second;
+  }
+  auto source = std::make_shared<const SourceText>(code);
+  ast::Program program = ParseProgram(*source);
+  Compiler compiler(*this, source, scope);
+  std::shared_ptr<const CompiledBlock> block = compiler.CompileProgram(program);
+  if (!scope) {
+    if (code_cache_.size() >= kMaxCachedTexts) code_cache_.clear();
+    code_cache_.emplace(std::string(code), block);
+  }
+  return block;
+}
+
+std::shared_ptr<const Interpreter::CompiledExpr> Interpreter::CompileExpr(std::string_view text, const Proc* scope) {
+  if (!scope) {
+    auto it = expr_cache_.find(std::string(text));
+    if (it != expr_cache_.end()) return it->second;
+  }
+  auto compiled = std::make_shared<CompiledExpr>();
+  compiled->source = std::make_shared<const SourceText>(text);
+  ast::ExprPtr tree = ParseExpressionText(*compiled->source);
+  Compiler compiler(*this, compiled->source, scope);
+  compiled->expr = compiler.CompileExpression(*tree);
+  if (!scope) {
+    if (expr_cache_.size() >= kMaxCachedTexts) expr_cache_.clear();
+    expr_cache_.emplace(std::string(text), compiled);
+  }
+  return compiled;
+}
+
+void Interpreter::Bind(const CompiledBlock& block) {
+  for (const auto& [cell, value] : block.constants) {
+    cell->kind = Cell::Kind::Constant;
+    cell->value = value;
+    cell->proc.reset();
+    cell->cls.reset();
+  }
+  // A name declared again keeps its value: the same text is added again and again.
+  for (const auto& g : block.globals) {
+    Cell* cell = g.cell;
+    if (cell->kind == Cell::Kind::Variable) continue;
+    cell->kind = Cell::Kind::Variable;
+    cell->proc.reset();
+    cell->cls.reset();
+    cell->value = g.is_array ? MakeArray(g.array, !g.array.dynamic) : Variant();
+  }
+  for (const auto& [cell, proc] : block.procs) {
+    cell->kind = Cell::Kind::Procedure;
+    cell->proc = proc;
+    cell->cls.reset();
+    cell->value = Variant();
+  }
+  for (const auto& [cell, cls] : block.classes) {
+    cell->kind = Cell::Kind::Class;
+    cell->cls = cls;
+    cell->proc.reset();
+    cell->value = Variant();
+  }
+}
+
+void Interpreter::AddCode(std::string_view code) {
+  std::shared_ptr<const CompiledBlock> block = CompileCode(code, nullptr);
+  Bind(*block);
+  Frame f(*this);
+  ExecBlock(block->body, f);
+}
+
+Variant Interpreter::Eval(std::string_view expression) {
+  std::shared_ptr<const CompiledExpr> compiled = CompileExpr(expression, nullptr);
+  Frame f(*this);
+  try {
+    return compiled->expr->Eval(f);
+  } catch (const LocatedError&) {
+    throw;
+  } catch (const VbError& e) {
+    throw Locate(e, *compiled->source, compiled->expr->pos());
+  }
+}
+
+Variant Interpreter::Enter(const Proc& p, ScriptObject* me, Variant** slots) {
+  DepthGuard guard(*this);
+  // The instance must outlive its own method, even when the method drops
+  // the last reference to it.
+  ObjectRef keep = me ? me->shared_from_this() : nullptr;
+  Frame f(*this);
+  f.slots = slots;
+  f.me = me;
+  f.proc = &p;
+  for (const FixedArray& a : p.arrays) *slots[a.slot] = MakeArray(a, !a.dynamic);
+  ExecBlock(p.body, f);
+  if (p.result_slot >= 0) return std::move(*slots[p.result_slot]);
+  return Variant();
+}
+
+Variant Interpreter::CallProc(const Proc& p, ScriptObject* me, Frame& caller, const ExprList& args) {
+  if (args.size() != p.param_count()) throw Runtime(vberr::kWrongArgumentCount, p.name);
+  SlotBuffer buffer(p.slot_count);
+  Variant** refs = buffer.refs();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!p.byval[i]) {
+      if (Variant* ref = args[i]->VarRef(caller)) {
+        refs[i] = ref;
+        continue;
+      }
+    }
+    buffer.values()[i] = CopyArrayIfShared(args[i]->Eval(caller));
+  }
+  return Enter(p, me, refs);
+}
+
+Variant Interpreter::CallProcValues(const Proc& p, ScriptObject* me, Args args) {
+  if (args.size() != p.param_count()) throw Runtime(vberr::kWrongArgumentCount, p.name);
+  SlotBuffer buffer(p.slot_count);
+  Variant** refs = buffer.refs();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (p.byval[i]) {
+      buffer.values()[i] = CopyArrayIfShared(args[i]);
+    } else {
+      refs[i] = &args[i];
+    }
+  }
+  return Enter(p, me, refs);
+}
+
+ObjectRef Interpreter::NewObject(const Cell& cell) {
+  if (cell.kind == Cell::Kind::Class) return NewScriptObject(*this, cell.cls);
+  if (cell.kind == Cell::Kind::Undefined && IEquals(cell.name, "RegExp")) return CreateRegExp();
+  throw Runtime(rerr::kClassNotDefined, cell.name);
+}
+
+ObjectRef Interpreter::err_ref() const { return err_; }
+
+void Interpreter::RecordError(const VbError& error) { err_->Set(error); }
+
+Variant Interpreter::CallIntrinsic(Intrinsic which, Frame& f, const ExprList& args) {
+  size_t max_args = which == Intrinsic::CreateObject ? 2 : 1;
+  if (args.empty() || args.size() > max_args) throw Runtime(vberr::kWrongArgumentCount);
+  Variant arg = args[0]->Eval(f);
+  if (arg.IsObject()) arg = arg.Resolved();
+  if (args.size() > 1) args[1]->Eval(f);
+  std::string text = arg.ToString();
+  switch (which) {
+    case Intrinsic::Eval: {
+      auto compiled = CompileExpr(text, f.proc);
+      return compiled->expr->Eval(f);
+    }
+    case Intrinsic::Execute: {
+      auto block = CompileCode(text, f.proc);
+      Bind(*block);
+      ExecBlock(block->body, f);
+      return Variant();
+    }
+    case Intrinsic::ExecuteGlobal: {
+      auto block = CompileCode(text, nullptr);
+      Bind(*block);
+      Frame global(*this);
+      ExecBlock(block->body, global);
+      return Variant();
+    }
+    case Intrinsic::GetRef: {
+      Cell* cell = Intern(text);
+      if (cell->kind != Cell::Kind::Procedure) throw Runtime(vberr::kInvalidCall);
+      return Variant(NewProcRef(*this, cell->proc));
+    }
+    case Intrinsic::CreateObject:
+      if (IEquals(text, "Scripting.Dictionary")) return Variant(CreateDictionary());
+      if (IEquals(text, "VBScript.RegExp")) return Variant(CreateRegExp());
+      throw Runtime(rerr::kCannotCreate, text);
+    case Intrinsic::None:
+      break;
+  }
+  throw Runtime(vberr::kTypeMismatch);
+}
+
+}  // namespace veldrane::vbs

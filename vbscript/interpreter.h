@@ -1,0 +1,94 @@
+// The interpreter: the engine state behind a ScriptControl. It owns the
+// global names (Cells), the Err object and the cache of compiled texts, binds
+// compiled blocks (procedures, classes, global Dims and Consts) and runs
+// them, and calls script procedures with VBScript's argument passing (ByRef
+// binds the caller's variable, ByVal copies).
+//
+// One interpreter per thread; nothing in it is locked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/object.h"
+#include "vbscript/code.h"
+#include "vbscript/nodes.h"
+
+namespace veldrane::vbs {
+
+class ErrObject;
+
+class Interpreter {
+ public:
+  Interpreter();
+  ~Interpreter();
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
+
+  // --- the host face (ScriptControl forwards here)
+  // Empties every global name, the Err object and the depth counter; the
+  // compiled-text cache stays (it holds no state).
+  void Reset();
+  void AddObject(std::string_view name, const Variant& object);
+  // Compiles (or takes from the cache), binds and runs a code text. Raises
+  // LocatedError.
+  void AddCode(std::string_view code);
+  // Evaluates an expression text in global scope. Raises LocatedError.
+  Variant Eval(std::string_view expression);
+  // Sets every global variable to Empty, so objects held by the script are
+  // released (and their Class_Terminate runs) while the engine still works.
+  void ReleaseGlobals();
+
+  // --- used by compiled code
+  // The Cell of a global name (created on first use, kept for the engine's life).
+  Cell* Intern(std::string_view name);
+  // Calls a script procedure with argument expressions of the caller.
+  Variant CallProc(const Proc& p, ScriptObject* me, Frame& caller, const ExprList& args);
+  // Calls a script procedure with values (dispatch, GetRef); ByRef
+  // parameters bind to the given values.
+  Variant CallProcValues(const Proc& p, ScriptObject* me, Args args);
+  // New ClassName: a script class, else the built-in RegExp; 506 otherwise.
+  ObjectRef NewObject(const Cell& cell);
+  // Eval, Execute, ExecuteGlobal, GetRef, CreateObject.
+  Variant CallIntrinsic(Intrinsic which, Frame& f, const ExprList& args);
+  // The Err object.
+  ErrObject& err() { return *err_; }
+  ObjectRef err_ref() const;
+  // Sets Err from an error that On Error Resume Next absorbed.
+  void RecordError(const VbError& error);
+  // Counts script calls; raises 28 past the limit.
+  struct DepthGuard {
+    explicit DepthGuard(Interpreter& i);
+    ~DepthGuard() { --interp.depth_; }
+    Interpreter& interp;
+  };
+  // A handle that script objects keep to call back into the engine safely.
+  std::weak_ptr<Interpreter*> handle() const { return self_; }
+
+  // Number of texts in the compiled cache (for tests).
+  size_t cached_texts() const { return code_cache_.size() + expr_cache_.size(); }
+
+  static constexpr int kMaxDepth = 1000;
+
+ private:
+  struct CompiledExpr {
+    SourceRef source;
+    ExprPtr expr;
+  };
+  std::shared_ptr<const CompiledBlock> CompileCode(std::string_view code, const Proc* scope);
+  std::shared_ptr<const CompiledExpr> CompileExpr(std::string_view text, const Proc* scope);
+  void Bind(const CompiledBlock& block);
+  Variant Enter(const Proc& p, ScriptObject* me, Variant** slots);
+
+  NameMap<std::unique_ptr<Cell>> cells_;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledBlock>> code_cache_;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>> expr_cache_;
+  std::shared_ptr<ErrObject> err_;
+  std::shared_ptr<Interpreter*> self_;
+  int depth_ = 0;
+};
+
+}  // namespace veldrane::vbs
