@@ -188,15 +188,15 @@ int32_t Recordset::State() const { return state_->open ? adStateOpen : adStateCl
 bool Recordset::IsEOF() const {
   RequireOpen();
   const RecordsetState& s = *state_;
-  if (s.adding) return false;
-  return RecordCount() == 0 || s.position >= static_cast<int64_t>(s.rows.size());
+  if (s.adding || s.AtRow()) return false;  // a just-deleted row is still the position
+  return s.position >= static_cast<int64_t>(s.rows.size()) || RecordCount() == 0;
 }
 
 bool Recordset::IsBOF() const {
   RequireOpen();
   const RecordsetState& s = *state_;
-  if (s.adding) return false;
-  return RecordCount() == 0 || s.position < 0;
+  if (s.adding || s.AtRow()) return false;
+  return s.position < 0 || RecordCount() == 0;
 }
 
 void Recordset::SavePendingBeforeMove() {

@@ -140,7 +140,7 @@ TEST_F(Postgres, TypedValuesRoundTrip) {
   f.Item("b").SetValue(Variant(4000000000.0));
   f.Item("d").SetValue(Variant(0.1));
   f.Item("m").SetValue(Variant("1234.56"));
-  f.Item("big").SetValue(Variant("12345678901234567.8901"));
+  f.Item("big").SetValue(Variant("123456789012.3456"));
   f.Item("t").SetValue(Variant(long_text));
   f.Item("v").SetValue(Variant("short"));
   f.Item("c").SetValue(Variant("ab"));
@@ -163,7 +163,7 @@ TEST_F(Postgres, TypedValuesRoundTrip) {
   EXPECT_EQ(g.Item("m").Precision(), 12);
   EXPECT_EQ(g.Item("m").NumericScale(), 2);
   EXPECT_EQ(g.Item("big").Value().Type(), VarType::Currency);  // more digits than a Double holds
-  EXPECT_EQ(NumberText(g.Item("big").Value()), "12345678901234567.8901");
+  EXPECT_EQ(NumberText(g.Item("big").Value()), "123456789012.3456");
   EXPECT_EQ(g.Item("t").Value().ToString(), long_text);
   EXPECT_EQ(g.Item("c").Value().ToString(), "ab   ");
   EXPECT_EQ(g.Item("c").Type(), adWChar);

@@ -172,6 +172,14 @@ TEST_F(SqliteRecordset, DeleteKeepsEditModeFourUntilTheNextMove) {
   rs->MoveFirst();  // the deleted row is skipped
   EXPECT_EQ(rs->GetFields().Item("CUSTNO").Value(), Variant(int32_t{2}));
   EXPECT_EQ(Rows("SELECT CUSTNO FROM CUSTOMERS ORDER BY CUSTNO"), (std::vector<std::string>{"2", "3"}));
+
+  auto only = Open("SELECT * FROM CITIES");
+  only->Delete();
+  EXPECT_FALSE(only->IsEOF());  // still positioned on the deleted row
+  EXPECT_EQ(only->RecordCount(), 0);
+  only->MoveNext();
+  EXPECT_TRUE(only->IsEOF());
+  EXPECT_TRUE(only->IsBOF());
 }
 
 TEST_F(SqliteRecordset, RecordsetsThatCannotWriteRefuseWith3251) {
