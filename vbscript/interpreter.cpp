@@ -283,19 +283,37 @@ Variant Interpreter::CallIntrinsic(Intrinsic which, Frame& f, const ExprList& ar
   if (arg.IsObject()) arg = arg.Resolved();
   if (args.size() > 1) args[1]->Eval(f);
   std::string text = arg.ToString();
+  // A syntax error in the text belongs to the statement that ran it: the
+  // text has no place in the file of its own.
+  auto unplaced = [](const LocatedError& e) { return VbError(e.number(), e.description(), e.source()); };
   switch (which) {
     case Intrinsic::Eval: {
-      auto compiled = CompileExpr(text, f.proc);
+      std::shared_ptr<const CompiledExpr> compiled;
+      try {
+        compiled = CompileExpr(text, f.proc);
+      } catch (const LocatedError& e) {
+        throw unplaced(e);
+      }
       return compiled->expr->Eval(f);
     }
     case Intrinsic::Execute: {
-      auto block = CompileCode(text, f.proc);
+      std::shared_ptr<const CompiledBlock> block;
+      try {
+        block = CompileCode(text, f.proc);
+      } catch (const LocatedError& e) {
+        throw unplaced(e);
+      }
       Bind(*block);
       ExecBlock(block->body, f);
       return Variant();
     }
     case Intrinsic::ExecuteGlobal: {
-      auto block = CompileCode(text, nullptr);
+      std::shared_ptr<const CompiledBlock> block;
+      try {
+        block = CompileCode(text, nullptr);
+      } catch (const LocatedError& e) {
+        throw unplaced(e);
+      }
       Bind(*block);
       Frame global(*this);
       ExecBlock(block->body, global);

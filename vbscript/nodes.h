@@ -83,6 +83,8 @@ StmtPtr MakeErase(Pos pos, const SourceText* src, ExprList targets);
 std::vector<Variant> EvalArgs(Frame& f, const ExprList& args);
 // v(args): an array element, a default-member call, or v itself without arguments.
 Variant IndexValue(Frame& f, const Variant& v, const ExprList& args);
+// The same with evaluated arguments (never empty).
+Variant IndexValues(const Variant& v, Args values);
 // v(args) = value: an array element or the default member's Let/Set.
 void AssignIndexed(Frame& f, Variant& target, const ExprList& args, Variant value, bool is_set);
 // The subscripts of an array access (9 when the count does not match).

@@ -235,10 +235,23 @@ class MemberCall final : public Expr {
   Variant Eval(Frame& f) const override {
     ObjectRef obj = ObjectFor(object_->Eval(f));
     ScriptObject* so = nullptr;
-    if (const Proc* p = ScriptProc(obj, name_, allow_private_, so)) return f.interp.CallProc(*p, so, f, args_);
+    if (const Proc* p = ScriptProc(obj, name_, allow_private_, so)) {
+      if (p->param_count() > 0 || args_.empty()) return f.interp.CallProc(*p, so, f, args_);
+      // A property without parameters, given arguments: they index its value.
+      Variant value = f.interp.CallProcValues(*p, so, Args());
+      return IndexValue(f, value, args_);
+    }
     std::vector<Variant> values = EvalArgs(f, args_);
     if (so) return so->InvokeMember(name_, InvokeKind::Get, Args(values), allow_private_);
-    return obj->Invoke(name_, InvokeKind::Get, Args(values));
+    try {
+      return obj->Invoke(name_, InvokeKind::Get, Args(values));
+    } catch (const VbError& e) {
+      // obj.Fields("F"): a member that takes no arguments returns an object
+      // (or array) whose default member takes them, as late binding resolves it.
+      if (e.number() != vberr::kWrongArgumentCount || values.empty()) throw;
+    }
+    Variant member = obj->Invoke(name_, InvokeKind::Get, Args());
+    return IndexValues(member, values);
   }
   void Assign(Frame& f, Variant v, bool is_set) const override {
     ObjectRef obj = ObjectFor(object_->Eval(f));
@@ -247,9 +260,16 @@ class MemberCall final : public Expr {
     InvokeKind kind = is_set ? InvokeKind::Set : InvokeKind::Let;
     if (auto* so = dynamic_cast<ScriptObject*>(obj.get())) {
       so->InvokeMember(name_, kind, Args(values), allow_private_);
-    } else {
-      obj->Invoke(name_, kind, Args(values));
+      return;
     }
+    try {
+      obj->Invoke(name_, kind, Args(values));
+      return;
+    } catch (const VbError& e) {
+      if (e.number() != vberr::kWrongArgumentCount || values.size() < 2) throw;
+    }
+    // obj.Fields("F") = v: assign through the default member of obj.Fields.
+    ObjectFor(obj->Invoke(name_, InvokeKind::Get, Args()))->Invoke("", kind, Args(values));
   }
 
  private:
@@ -283,6 +303,12 @@ class DefaultCall final : public Expr {
 };
 
 }  // namespace
+
+Variant IndexValues(const Variant& v, Args values) {
+  if (v.IsObject()) return ObjectFor(v)->Invoke("", InvokeKind::Get, values);
+  if (!v.IsArray()) throw VbError::TypeMismatch();
+  return v.AsArray()->At(Subscripts(values));
+}
 
 Variant IndexValue(Frame& f, const Variant& v, const ExprList& args) {
   if (v.IsObject()) {

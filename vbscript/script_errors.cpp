@@ -88,7 +88,14 @@ VbError AsScriptError(const VbError& error) {
     if (description.empty()) description = VbError::StandardDescription(number);
     return VbError(number, description, error.source());
   }
-  if (error.source() == "Veldrane") return VbError(number, error.description(), kRuntimeSource);
+  if (error.source() == "Veldrane") {
+    // Core names 91 as the wider platform does; scripts know VBScript's text.
+    std::string description = error.description();
+    if (number == vberr::kObjectNotSet && description == VbError::StandardDescription(number)) {
+      description = "Object variable not set";
+    }
+    return VbError(number, description, kRuntimeSource);
+  }
   return error;
 }
 

@@ -1,0 +1,1 @@
+Set x = New NoSuchClass

@@ -1,0 +1,1 @@
+Err.Raise vbObjectError + 513, "Orders", "Order not found"

@@ -1,0 +1,2 @@
+WScript.Echo "fine"
+WScript.Echo "never closed

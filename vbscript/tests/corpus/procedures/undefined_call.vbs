@@ -1,0 +1,2 @@
+WScript.Echo "calling"
+NotThere 1

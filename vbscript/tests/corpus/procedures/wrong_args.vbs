@@ -1,0 +1,5 @@
+Function Add(a, b)
+  Add = a + b
+End Function
+WScript.Echo Add(1, 2)
+WScript.Echo Add(1)
