@@ -101,8 +101,9 @@ std::unique_ptr<ProviderSession> OpenPostgresSession(const ConnectionString& cs,
 // Builds the INSERT / UPDATE / DELETE text shared by the SQL providers;
 // `placeholder(i)` gives the i-th (0-based) parameter marker.
 std::string QuoteIdentifier(std::string_view name);
-std::string BuildInsertSql(const RowWrite& write, std::string (*placeholder)(size_t));
-std::string BuildUpdateSql(const RowWrite& write, std::string (*placeholder)(size_t));
+// With `returning`, the statements end in RETURNING and the write's returning columns.
+std::string BuildInsertSql(const RowWrite& write, std::string (*placeholder)(size_t), bool returning = true);
+std::string BuildUpdateSql(const RowWrite& write, std::string (*placeholder)(size_t), bool returning = true);
 std::string BuildDeleteSql(const RowWrite& write, std::string (*placeholder)(size_t));
 
 // The error for an UPDATE or DELETE that matched no row.

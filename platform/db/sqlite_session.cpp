@@ -112,17 +112,67 @@ class SqliteSession : public ProviderSession {
     }
   }
 
+  // Without RETURNING: SQLite runs a RETURNING statement through a temporary
+  // table, which costs more than the insert itself. The stored row is known
+  // from the values written and the new rowid; only columns the insert left
+  // to their defaults are read back, by rowid.
   std::vector<Variant> Insert(const RowWrite& write) override {
-    sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
+    const TableInfo& info = Table(write.target->table);
+    if (info.rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
+      sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
+      BindAll(stmt, write.set_values, 1);
+      return RunWrite(stmt, write, /*must_match=*/false);
+    }
+    sqlite3_stmt* stmt = Statement(WriteSql(last_insert_, write, /*insert=*/true));
     BindAll(stmt, write.set_values, 1);
-    return RunWrite(stmt, write, /*must_match=*/false);
+    RunWrite(stmt, write, /*must_match=*/false);
+    sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
+    std::vector<Variant> stored(write.returning.size());
+    std::string unknown;  // the columns to read back
+    std::vector<size_t> unknown_index;
+    for (size_t i = 0; i < write.returning.size(); ++i) {
+      const ColumnInfo& c = *write.returning[i];
+      if (c.hidden && IEquals(c.base_column, info.rowid_name)) {
+        stored[i] = Variant::FromInt64(rowid);
+        continue;
+      }
+      auto set = std::find_if(write.set_columns.begin(), write.set_columns.end(),
+                              [&](const std::string& name) { return IEquals(name, c.base_column); });
+      if (set != write.set_columns.end()) {
+        stored[i] = write.set_values[static_cast<size_t>(set - write.set_columns.begin())];
+      } else if (!info.rowid_alias.empty() && IEquals(c.base_column, info.rowid_alias)) {
+        stored[i] = c.type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
+                        ? Variant(static_cast<int32_t>(rowid))
+                        : Variant::FromInt64(rowid);
+      } else {
+        unknown += (unknown.empty() ? "" : ", ") + QuoteIdentifier(c.base_column);
+        unknown_index.push_back(i);
+      }
+    }
+    if (!unknown.empty()) {
+      sqlite3_stmt* read = Statement("SELECT " + unknown + " FROM " + write.target->table + " WHERE " +
+                                     info.rowid_name + " = ?");
+      sqlite3_bind_int64(read, 1, rowid);
+      int rc = sqlite3_step(read);
+      if (rc == SQLITE_ROW) {
+        for (size_t k = 0; k < unknown_index.size(); ++k) {
+          stored[unknown_index[k]] = ReadSqliteCell(read, static_cast<int>(k), *write.returning[unknown_index[k]]);
+        }
+      }
+      sqlite3_reset(read);
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
+    }
+    return stored;
   }
 
+  // The row keeps its rowid, and the values written are the values held: nothing to read back.
   std::vector<Variant> Update(const RowWrite& write) override {
-    sqlite3_stmt* stmt = Statement(BuildUpdateSql(write, Placeholder));
+    sqlite3_stmt* stmt = Statement(WriteSql(last_update_, write, /*insert=*/false));
     BindAll(stmt, write.set_values, 1);
     BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
-    return RunWrite(stmt, write, /*must_match=*/true);
+    RowWrite counted = RowWrite{write.target, {}, {}, {}, {}, {}};
+    RunWrite(stmt, counted, /*must_match=*/true);
+    return {};
   }
 
   void Delete(const RowWrite& write) override {
@@ -140,10 +190,36 @@ class SqliteSession : public ProviderSession {
     bool literal_only = false;         // the parameterized form failed to prepare
   };
 
+  // The text of the last INSERT or UPDATE and what it was built for: a run
+  // of AddNew/Update writes the same columns over and over.
+  struct LastWrite {
+    std::string table;
+    std::vector<std::string> columns;  // set columns, then key columns
+    std::string sql;
+  };
+
+  const std::string& WriteSql(LastWrite& last, const RowWrite& write, bool insert) {
+    size_t n = write.set_columns.size() + write.key_columns.size();
+    bool same = last.table == write.target->table && last.columns.size() == n;
+    for (size_t i = 0; same && i < n; ++i) {
+      const std::string& c = i < write.set_columns.size() ? write.set_columns[i]
+                                                          : write.key_columns[i - write.set_columns.size()];
+      same = last.columns[i] == c;
+    }
+    if (!same) {
+      last.table = write.target->table;
+      last.columns = write.set_columns;
+      last.columns.insert(last.columns.end(), write.key_columns.begin(), write.key_columns.end());
+      last.sql = insert ? BuildInsertSql(write, Placeholder, false) : BuildUpdateSql(write, Placeholder, false);
+    }
+    return last.sql;
+  }
+
   struct TableInfo {
     std::vector<std::string> columns;  // in table order
     std::vector<std::string> primary_key;  // in key order
     std::string rowid_name;            // "rowid", "_rowid_" or "oid"; empty: WITHOUT ROWID
+    std::string rowid_alias;           // the INTEGER PRIMARY KEY column, which is the rowid
   };
 
   Rowset Query(std::string_view sql, bool updatable, bool) {
@@ -218,7 +294,7 @@ class SqliteSession : public ProviderSession {
       plan.target.refusal = "the query returns no column of a table";
       return;
     }
-    const TableInfo& info = Table(table, tables, plan.columns);
+    const TableInfo& info = Table(table);
     for (size_t i = 0; i < plan.columns.size(); ++i) {
       if (!tables[i].empty()) plan.columns[i].writable = true;
     }
@@ -277,8 +353,7 @@ class SqliteSession : public ProviderSession {
     plan.target.table = table;
   }
 
-  const TableInfo& Table(const std::string& qualified, const std::vector<std::string>&,
-                         const std::vector<ColumnInfo>&) {
+  const TableInfo& Table(const std::string& qualified) {
     auto it = table_info_.find(qualified);
     if (it != table_info_.end()) return it->second;
     TableInfo info;
@@ -287,12 +362,17 @@ class SqliteSession : public ProviderSession {
     std::string table = qualified.substr(dot + 2);
     sqlite3_stmt* stmt = Statement("PRAGMA " + schema + ".table_info(" + table + ")");
     std::vector<std::pair<int, std::string>> pk;
+    std::string pk_type;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
       int order = sqlite3_column_int(stmt, 5);
       info.columns.push_back(name);
-      if (order > 0) pk.emplace_back(order, name);
+      if (order > 0) {
+        pk.emplace_back(order, name);
+        const unsigned char* type = sqlite3_column_text(stmt, 2);
+        pk_type = type ? reinterpret_cast<const char*>(type) : "";
+      }
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) throw Failure(rc);
@@ -308,6 +388,8 @@ class SqliteSession : public ProviderSession {
       sqlite3_finalize(probe);
       break;
     }
+    // Only a single column declared exactly INTEGER is the rowid itself.
+    if (pk.size() == 1 && IEquals(pk_type, "INTEGER") && !info.rowid_name.empty()) info.rowid_alias = pk[0].second;
     return table_info_.emplace(qualified, std::move(info)).first->second;
   }
 
@@ -417,6 +499,8 @@ class SqliteSession : public ProviderSession {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, Plan> plans_;
   std::unordered_map<std::string, TableInfo> table_info_;
+  LastWrite last_insert_;
+  LastWrite last_update_;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/db/sqlite_values.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "core/oadate.h"
@@ -21,6 +24,66 @@ void SizeArguments(const std::string& upper, int32_t& first, int32_t& second) {
 }
 
 bool StartsWith(const std::string& s, std::string_view prefix) { return s.rfind(prefix, 0) == 0; }
+
+void PutDigits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+}
+
+// FormatOaDate without printf: dates are bound once per written row. Writes
+// into `buf` (at least 20 bytes) and returns the length.
+size_t FormatDate(double oadate, char* buf) {
+  DateParts p = OaToParts(oadate);
+  if (p.year < 0 || p.year > 9999) {
+    std::string text = FormatOaDate(oadate);
+    text.copy(buf, 19);
+    return std::min<size_t>(text.size(), 19);
+  }
+  bool has_time = (p.hour | p.minute | p.second) != 0;
+  char* t = buf;
+  if (!(std::trunc(oadate) == 0 && has_time)) {
+    PutDigits(buf, p.year, 4);
+    buf[4] = '-';
+    PutDigits(buf + 5, p.month, 2);
+    buf[7] = '-';
+    PutDigits(buf + 8, p.day, 2);
+    if (!has_time) return 10;
+    buf[10] = ' ';
+    t = buf + 11;
+  }
+  PutDigits(t, p.hour, 2);
+  t[2] = ':';
+  PutDigits(t + 3, p.minute, 2);
+  t[5] = ':';
+  PutDigits(t + 6, p.second, 2);
+  return static_cast<size_t>(t + 8 - buf);
+}
+
+// The stored forms "yyyy-mm-dd" and "yyyy-mm-dd hh:nn:ss" read directly;
+// anything else goes through the general date parser.
+std::optional<double> ParseStoredDate(std::string_view v) {
+  auto digits = [&](size_t at, size_t n, int& out) {
+    out = 0;
+    for (size_t i = at; i < at + n; ++i) {
+      if (v[i] < '0' || v[i] > '9') return false;
+      out = out * 10 + (v[i] - '0');
+    }
+    return true;
+  };
+  DateParts p;
+  if ((v.size() == 10 || (v.size() == 19 && v[10] == ' ' && v[13] == ':' && v[16] == ':')) && v[4] == '-' &&
+      v[7] == '-' && digits(0, 4, p.year) && digits(5, 2, p.month) && digits(8, 2, p.day) && p.month >= 1 &&
+      p.month <= 12 && p.day >= 1 && p.day <= 28) {
+    if (v.size() == 10) return OaFromParts(p);
+    if (digits(11, 2, p.hour) && digits(14, 2, p.minute) && digits(17, 2, p.second) && p.hour < 24 &&
+        p.minute < 60 && p.second < 60) {
+      return OaFromParts(p);
+    }
+  }
+  return ParseOaDate(v);
+}
 
 }  // namespace
 
@@ -139,7 +202,7 @@ Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
       std::string_view view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
       if (column.type == adDBTimeStamp || column.type == adDBDate || column.type == adDBTime ||
           column.type == adDate) {
-        if (auto d = ParseOaDate(view)) return Variant::Date(*d);
+        if (auto d = ParseStoredDate(view)) return Variant::Date(*d);
       }
       return Variant(view);
     }
@@ -167,8 +230,9 @@ int BindVariant(sqlite3_stmt* stmt, int index, const Variant& value) {
       return sqlite3_bind_double(stmt, index, static_cast<double>(scaled) / 10000.0);
     }
     case VarType::Date: {
-      std::string text = FormatOaDate(v.AsDate());
-      return sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      char text[24];
+      size_t n = FormatDate(v.AsDate(), text);
+      return sqlite3_bind_text(stmt, index, text, static_cast<int>(n), SQLITE_TRANSIENT);
     }
     case VarType::String: {
       const std::string& s = v.AsString();

@@ -40,7 +40,7 @@ std::string QuoteIdentifier(std::string_view name) {
   return out;
 }
 
-std::string BuildInsertSql(const RowWrite& write, std::string (*placeholder)(size_t)) {
+std::string BuildInsertSql(const RowWrite& write, std::string (*placeholder)(size_t), bool returning) {
   std::string sql = "INSERT INTO " + write.target->table;
   if (write.set_columns.empty()) {
     sql += " DEFAULT VALUES";
@@ -57,18 +57,18 @@ std::string BuildInsertSql(const RowWrite& write, std::string (*placeholder)(siz
     }
     sql += ")";
   }
-  AppendReturning(sql, write);
+  if (returning) AppendReturning(sql, write);
   return sql;
 }
 
-std::string BuildUpdateSql(const RowWrite& write, std::string (*placeholder)(size_t)) {
+std::string BuildUpdateSql(const RowWrite& write, std::string (*placeholder)(size_t), bool returning) {
   std::string sql = "UPDATE " + write.target->table + " SET ";
   for (size_t i = 0; i < write.set_columns.size(); ++i) {
     if (i) sql += ", ";
     sql += QuoteIdentifier(write.set_columns[i]) + " = " + placeholder(i);
   }
   AppendWhere(sql, write, write.set_columns.size(), placeholder);
-  AppendReturning(sql, write);
+  if (returning) AppendReturning(sql, write);
   return sql;
 }
 
