@@ -1,15 +1,202 @@
-// Record transfer of clsProcess. First version: entry points only; both
-// raise until the transfer lands.
+// The record transfer of clsProcess: what a TARGET step does with the
+// current source record. BuildQuery selects the target row by the step's
+// lookup mappings; TransferRecord re-queries the step's rows with it,
+// performs the step's operation (Insert, Update, UpdateInsert, Delete,
+// Lookup), writes the mapped values and counts the outcome.
+//
+// This is a boundary: every failure of a transfer is turned into a log entry
+// with the record's number, an execution-log row and a failure count, and the
+// run goes on. Only a failure while a failure is being handled (the edit mode
+// of rows that are not there) leaves TransferRecord, which ends the walk of
+// the record.
+#include <string_view>
+
+#include "core/text.h"
 #include "engine/cls_process.h"
+#include "engine/run_state.h"
+#include "engine/target_query.h"
+#include "history/cls_log.h"
+#include "localization/bas_utils.h"
+#include "platform/db/ado.h"
 
 namespace veldrane {
 
-std::string clsProcess::BuildQuery(cShape&) {
-  throw VbError(vberr::kNotSupported, "clsProcess.BuildQuery is not implemented yet");
+namespace {
+
+const tStorage& TargetPayload(const cShape& step) {
+  const auto* payload = std::get_if<tStorage>(&step.objElements);
+  if (!payload) {
+    throw VbError(vberr::kTypeMismatch, "Type mismatch: step '" + step.sCaption() + "' holds no TARGET description");
+  }
+  return *payload;
 }
 
-void clsProcess::TransferRecord(cShape&) {
-  throw VbError(vberr::kNotSupported, "clsProcess.TransferRecord is not implemented yet");
+// The rows of a TARGET step; `data` raises when they cannot be opened.
+ado::Recordset& Rows(cShape& step) { return *step.data(); }
+
+// A step field reference, Caption([Field]), read by position as it has
+// always been: the caption is everything before the first "(", the field
+// name starts two characters after it and stops two characters before the
+// end.
+struct StepFieldReference {
+  std::string caption;
+  std::string field;
+};
+
+StepFieldReference ParseStepFieldReference(const std::string& text, const std::string& target_field) {
+  size_t open = text.find('(');
+  // The field name's length: (length of the text) - p - 3, p being the
+  // 1-based position of "(".
+  int64_t length = static_cast<int64_t>(text.size()) - static_cast<int64_t>(open + 1) - 3;
+  if (open == std::string::npos || length < 0) {
+    throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: the value '" + text + "' of field " +
+                                           target_field +
+                                           " is neither a step field reference such as SOURCE([FIELD]) nor a "
+                                           "FORMULA! reference");
+  }
+  return {text.substr(0, open), text.substr(open + 2, static_cast<size_t>(length))};
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+}  // namespace
+
+std::string clsProcess::BuildQuery(cShape& step) {
+  RunState& run = EnsureRunState(run_);
+  run.query_keyed = false;
+  run.lookup_null = false;
+  run.null_mapping.clear();
+  try {
+    const tStorage& target = TargetPayload(step);
+    std::string conditions;
+    if (target.fields) {
+      for (const tFields& mapping : *target.fields) {
+        if (mapping.f_lookup.empty()) continue;
+        // Evaluated once: a lookup formula that queries a database runs
+        // once per mapping and record.
+        Variant value = EvaluateValue(mapping.f_lookup);
+        if (value.IsNull()) {
+          // A key with a hole would select rows by part of their key; the
+          // transfer fails the record instead of running this query.
+          run.lookup_null = true;
+          run.null_mapping = mapping.f_lookup + " --> " + mapping.f_name;
+          return std::string();
+        }
+        if (!conditions.empty()) conditions += " AND ";
+        conditions += mapping.f_name + " = '" + ReplaceAll(value.ToString(), "'", "''") + "'";
+      }
+    }
+    if (conditions.empty()) return "SELECT * FROM " + target.target;
+    run.query_keyed = true;
+    return "SELECT * FROM " + target.target + " WHERE " + conditions;
+  } catch (const VbError& e) {
+    ++run.failures_logged;
+    gbLog->AddLog(e.description(), true, mFilename, std::to_string(e.number()), mStatistics.CurrRecord, true);
+    run.query_keyed = false;
+    return std::string();
+  }
+}
+
+void clsProcess::TransferRecord(cShape& step) {
+  RunState& run = EnsureRunState(run_);
+  std::string description;  // the mapping in hand, for the failure message
+  const tStorage* target = nullptr;
+  try {
+    target = &TargetPayload(step);
+    std::string query = BuildQuery(step);
+    if (run.lookup_null) {
+      // Nothing is written, and the step's rows select nothing, so that a
+      // later step reading this one's row cannot see the previous record's.
+      step.setQuery(SelectNothing(target->target));
+      ++run.failures_logged;
+      gbLog->AddLog(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"), true,
+                    mFilename, std::to_string(vberr::kInvalidUseOfNull), mStatistics.CurrRecord, true);
+      CountFailure();
+      return;
+    }
+    step.setQuery(TargetQuery(query, run.query_keyed));
+
+    const std::string& op = target->shpOperation;
+    if (op == "UpdateInsert") {
+      // Without key conditions there is no row to update: always a new one.
+      if (!run.query_keyed || Rows(step).RecordCount() == 0) Rows(step).AddNew();
+    } else if (op == "Insert") {
+      Rows(step).AddNew();
+    } else if (op == "Delete") {
+      Rows(step).Delete(ado::adAffectCurrent);
+      CountSuccess(4);
+      return;
+    } else if (op == "Lookup") {
+      // The rows stay closed until a reader needs them.
+      CountSuccess(3);
+      return;
+    }
+    // "Update", and any other operation name, update the first row found.
+
+    if (target->fields) {
+      for (const tFields& mapping : *target->fields) {
+        if (mapping.f_value.empty()) continue;
+        try {
+          int32_t mode = Rows(step).EditMode();
+          // On an existing row the key mappings are not written; on a new
+          // row every mapping with a value is.
+          bool write = mode == ado::adEditAdd ||
+                       ((mode == ado::adEditNone || mode == ado::adEditInProgress) && mapping.f_lookup.empty());
+          if (!write) continue;
+          Variant value;
+          if (StartsWith(mapping.f_value, "FORMULA")) {
+            description = mapping.f_value + " --> " + mapping.f_name;
+            value = EvaluateValue(mapping.f_value);
+          } else {
+            StepFieldReference ref = ParseStepFieldReference(mapping.f_value, mapping.f_name);
+            description = ref.field + " --> " + mapping.f_name;
+            std::shared_ptr<cShape>* source = mStepsByCaption ? mStepsByCaption->Find(ref.caption) : nullptr;
+            if (!source) {
+              throw VbError(vberr::kInvalidCall,
+                            "Invalid procedure call or argument: no step is captioned '" + ref.caption + "'");
+            }
+            std::shared_ptr<ado::Recordset> rows = (*source)->data();
+            if (!rows) {
+              throw VbError(vberr::kObjectNotSet, "Object variable not set: step '" + ref.caption + "' has no rows");
+            }
+            value = rows->GetFields().Item(std::string_view(ref.field)).Value();
+          }
+          Rows(step).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
+        } catch (const VbError& e) {
+          // A Null where text is needed skips this mapping; the others run.
+          if (e.number() != vberr::kInvalidUseOfNull) throw;
+        }
+      }
+    }
+
+    int32_t mode = Rows(step).EditMode();
+    Rows(step).Update();
+    if (mode == ado::adEditAdd) {
+      CountSuccess(1);
+    } else if (mode == ado::adEditInProgress) {
+      CountSuccess(2);
+    }
+    // Mode 0: nothing was written (every mapping was a key), nothing counted.
+  } catch (const VbError& e) {
+    ++run.failures_logged;
+    gbLog->AddLog(description + " " + e.description(), true, mFilename, std::to_string(e.number()),
+                  mStatistics.CurrRecord, true);
+    // Classified by what was pending. When the edit mode cannot be read (no
+    // row found, rows that would not open) this raises, the failure stays
+    // uncounted and the caller ends the record's walk.
+    int32_t mode = Rows(step).EditMode();
+    if (mode == ado::adEditAdd) {
+      CountFailure(1);
+    } else if (mode == ado::adEditInProgress) {
+      CountFailure(2);
+    } else if (mode == ado::adEditDelete) {
+      CountFailure(4);
+    } else if (target && target->shpOperation == "Lookup") {
+      CountFailure(3);
+    } else {
+      CountFailure();
+    }
+  }
 }
 
 }  // namespace veldrane

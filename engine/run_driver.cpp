@@ -1,34 +1,293 @@
-// The run driver of clsProcess. First version: entry points only, so that
-// the library links while the driver is written; every run operation raises
-// until it lands.
+// The run driver of clsProcess: RunFile, Run, RunRecord, RunNextRecord and
+// CancelExec, with StartProcess (preparing a run), ProcessRecords (the
+// record loop of a whole run) and ProcessRecord (the walk of one record from
+// START along the first link of every step).
+//
+// This is a boundary: failures of the preparation, of the record loop and of
+// a record's walk end up in the run log, never with the host, except for the
+// step-wise operations, whose failures reach their caller.
+#include <algorithm>
+
+#include "core/checked.h"
+#include "core/oadate.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
+#include "engine/run_transactions.h"
+#include "history/cls_log.h"
+#include "localization/bas_utils.h"
+#include "platform/db/ado.h"
 
 namespace veldrane {
 
 namespace {
-[[noreturn]] void NotYet(const char* what) {
-  throw VbError(vberr::kNotSupported, std::string("clsProcess.") + what + " is not implemented yet");
+
+const std::string* ConnectionNameOf(const Payload& payload) {
+  if (const auto* d = std::get_if<tData>(&payload)) return &d->connName;
+  if (const auto* s = std::get_if<tStorage>(&payload)) return &s->connName;
+  return nullptr;
 }
+
+bool HasData(const cShape& step) { return step.objType == aData || step.objType == aStorage; }
+
+// Runs one action of the connection sharing and step-wise switching; its
+// failure skips just that action, so that one step that cannot share or
+// begin a transaction does not keep the others from it.
+template <class F>
+void SkippingFailure(F&& action) {
+  try {
+    action();
+  } catch (const VbError&) {
+    // Deliberately skipped; see above.
+  }
+}
+
+// The distinct connections of the TARGET steps.
+std::vector<ado::ConnectionRef> TargetConnections(cShapes& shapes) {
+  std::vector<ado::ConnectionRef> out;
+  for (auto& step : *shapes.Collection()) {
+    if (step->objType != aStorage) continue;
+    ado::ConnectionRef c = step->cnSource();
+    if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(std::move(c));
+  }
+  return out;
+}
+
 }  // namespace
 
-int16_t clsProcess::RunFile(const std::string&) { NotYet("RunFile"); }
-int16_t clsProcess::Run() { NotYet("Run"); }
-int16_t clsProcess::RunRecord() { NotYet("RunRecord"); }
-int16_t clsProcess::RunNextRecord() { NotYet("RunNextRecord"); }
+int16_t clsProcess::RunFile(const std::string& Filename) {
+  gbLog->AddLog("VeldraneRunner: Loading " + Filename);
+  std::string failure;
+  if (Shapes()->Collection()->Count() > 0) {
+    // Loading adds to what the object holds: every caption would be there
+    // twice and the run could not start.
+    failure = "the process object already holds an integration; load '" + Filename + "' into a new one";
+  } else {
+    try {
+      failure = LoadIntegration(Filename);
+    } catch (const VbError& e) {
+      failure = e.description();
+    }
+  }
+  if (!failure.empty()) {
+    gbLog->AddLog("VeldraneRunner ERROR: " + failure);
+    return 0;
+  }
+  gbLog->AddLog("VeldraneRunner: Executing " + Filename);
+  StartProcess(true);
+  return 0;
+}
+
+int16_t clsProcess::Run() {
+  StartProcess(true);
+  return 0;
+}
+
+int16_t clsProcess::RunRecord() {
+  StartProcess(false);
+  RunState& state = EnsureRunState(run_);
+  if (!state.prepared) {
+    state.step_wise = false;
+    throw VbError(vberr::kObjectNotSet, "RunRecord: the run could not be prepared: " + state.preparation_error);
+  }
+  ResetStatistics();
+  mStatistics.TotalRecords = mSourceData->RecordCount();
+  mStatistics.CurrRecord = 1;
+  mStatistics.StartTime = OaNow();
+  mSourceData->MoveFirst();
+  // PostgreSQL connections inside a step-wise transaction need a savepoint
+  // around every TARGET step, or one failed write would poison the rest.
+  state.savepoint_connections.clear();
+  for (auto& step : *Shapes()->Collection()) {
+    if (!HasData(*step) || !step->DebugMode()) continue;
+    ado::ConnectionRef c = step->cnSource();
+    if (IsPostgres(*c) && std::find(state.savepoint_connections.begin(), state.savepoint_connections.end(), c) ==
+                              state.savepoint_connections.end()) {
+      state.savepoint_connections.push_back(c);
+    }
+  }
+  state.step_wise = true;
+  return 0;
+}
+
+int16_t clsProcess::RunNextRecord() {
+  RunState& state = EnsureRunState(run_);
+  if (!state.step_wise || !mSourceData) {
+    throw VbError(vberr::kObjectNotSet, "RunNextRecord: no step-wise run is prepared; call RunRecord first");
+  }
+  if (!mSourceData->IsEOF()) {
+    ProcessRecord();
+    mSourceData->MoveNext();
+  }
+  return 0;
+}
 
 int16_t clsProcess::CancelExec() {
   mCancel = true;
   return 0;
 }
 
-void clsProcess::CommitSize(int32_t records) {
-  if (records < 1) throw VbError::InvalidCall("CommitSize must be at least 1, not " + std::to_string(records));
-  commit_size_ = records;
+void clsProcess::StartProcess(bool run) {
+  RunState& state = EnsureRunState(run_);
+  gbLog->AddLog("VeldraneRunner: starting process");
+  state.prepared = false;
+  state.preparation_error.clear();
+  bool ignoring = false;  // from the first SOURCE or TARGET step of the sharing on
+  try {
+    // The SOURCE step: the first aData step, else the last step. Every step
+    // reports into the run log.
+    CollectionRef<std::shared_ptr<cShape>> steps = Shapes()->Collection();
+    std::shared_ptr<cShape> source;
+    for (auto& step : *steps) {
+      step->gbLog = gbLog;
+      if (!source || source->objType != aData) source = step;
+    }
+    mSourceStep = source;
+    if (!source) {
+      throw VbError(vberr::kObjectNotSet, "Object variable or With block variable not set: the integration has no steps");
+    }
+    mSourceData = source->data();
+    mStartStep = GetStartStep();
+    mStepsByCaption = NewCollection<std::shared_ptr<cShape>>();
+    IndexStepsByCaption(*mStepsByCaption);
+    PrepareScript();
+    state.prepared = true;
+
+    // Steps naming one connection share one connection object; every
+    // SOURCE and TARGET step enters (Run: leaves) the step-wise mode, which
+    // rolls back what a step-wise run wrote.
+    for (auto& step : *steps) {
+      if (!HasData(*step)) continue;
+      ignoring = true;
+      SkippingFailure([&] {
+        if (!mConnections) mConnections = NewCollection<std::shared_ptr<ado::Connection>>();
+        const std::string* name = ConnectionNameOf(step->objElements);
+        std::string key = name ? *name : std::string();
+        if (key.empty()) return;  // nothing could ever find it under no name
+        if (std::shared_ptr<ado::Connection>* shared = mConnections->Find(key)) {
+          step->cnSource(*shared);
+        } else {
+          mConnections->Add(step->cnSource(), key);
+        }
+      });
+      SkippingFailure([&] { step->DebugMode(!run); });
+    }
+    if (run) {
+      state.step_wise = false;
+      gbLog->AddLog("VeldraneRunner: processing");
+      ProcessRecords();
+    }
+  } catch (const VbError& e) {
+    if (!ignoring) {
+      state.prepared = false;
+      state.preparation_error = e.description();
+      gbLog->AddLog("VeldraneRunner ERROR: error connecting to source" + e.description());
+    } else {
+      // The record loop stopped on a failure it does not handle itself;
+      // said, so that a run that did nothing does not pass for a quiet one.
+      gbLog->AddLog("VeldraneRunner ERROR: " + e.description());
+    }
+  }
 }
 
-void clsProcess::StartProcess(bool) { NotYet("StartProcess"); }
-void clsProcess::ProcessRecords() { NotYet("ProcessRecords"); }
-void clsProcess::ProcessRecord() { NotYet("ProcessRecord"); }
+void clsProcess::ProcessRecords() {
+  RunState& state = EnsureRunState(run_);
+  mCancel = false;
+  ResetStatistics();
+  if (!mSourceData) {
+    throw VbError(vberr::kObjectNotSet,
+                  "Object variable or With block variable not set: the integration has no SOURCE step to read rows from");
+  }
+  mStatistics.TotalRecords = mSourceData->RecordCount();
+  mStatistics.CurrRecord = 0;
+  mStatistics.StartTime = OaNow();
+  state.failures_logged = 0;
+  ProcessStarted(mStatistics);
+
+  RunBatch batch(state, BatchableConnections(TargetConnections(*Shapes())), commit_size_, [&](const VbError& e) {
+    ++state.failures_logged;
+    gbLog->AddLog("VeldraneRunner ERROR: the writes of the last records could not be committed: " + e.description(),
+                  true, mFilename, std::to_string(e.number()), mStatistics.CurrRecord, true);
+  });
+
+  bool cancelled = false;
+  mSourceData->MoveFirst();
+  for (;;) {
+    if (mSourceData->IsEOF()) {
+      cancelled = mCancel;
+      break;
+    }
+    if (mCancel) {
+      cancelled = true;
+      break;
+    }
+    ProcessRecord();
+    // A critical entry stops the run without end events; the batch commits
+    // what was processed as it goes out of scope.
+    if (gbLog->IsCritical()) return;
+    mStatistics.CurrRecord = AddChecked32(mStatistics.CurrRecord, 1);
+    batch.RecordDone();
+    StatisticsAdded(mStatistics);
+    mSourceData->MoveNext();
+  }
+  // Committed before the end is told, so that the history row describes
+  // what the databases hold.
+  batch.Commit();
+
+  if (cancelled) gbLog->AddLog(Translate("Execution Stopped by user request", "clsProcess"), true);
+  mStatistics.EndTime = OaNow();
+  IntegrationEnd(mStatistics);
+
+  const tStatistic& s = mStatistics;
+  std::string result = "Completed";
+  if (cancelled) {
+    result = "Cancelled";
+  } else if (s.Totals[5] != s.Success[5] || state.failures_logged > 0) {
+    result = "Completed with errors";
+  }
+  try {
+    WriteHistoryRow(result);
+  } catch (const VbError& e) {
+    gbLog->AddLog("VeldraneRunner ERROR: the execution history row could not be written: " + e.description());
+  }
+}
+
+void clsProcess::ProcessRecord() {
+  if (!mStartStep) return;
+  RunState& state = EnsureRunState(run_);
+  try {
+    std::shared_ptr<cShape> current = mStartStep;
+    state.visited.assign(1, current.get());
+    while (current->objType != aStop) {
+      bool stop = false;
+      std::shared_ptr<cShape> next = GetNextStep(current, "");
+      if (!next) {
+        stop = true;
+      } else if (std::find(state.visited.begin(), state.visited.end(), next.get()) != state.visited.end()) {
+        // The walk is deterministic: a step reached twice would be reached
+        // again and again, so the record's walk ends at the first return.
+        ++state.failures_logged;
+        gbLog->AddLog("VeldraneRunner ERROR: the flow never reaches END: it loops back to step '" + next->sCaption() +
+                      "' (record " + std::to_string(mStatistics.CurrRecord) + ")");
+        stop = true;
+      } else {
+        current = std::move(next);
+        state.visited.push_back(current.get());
+        if (current->objType == aStorage) {
+          {
+            StepSavepoints savepoints(state.savepoint_connections);
+            PrepareScript();
+            TransferRecord(*current);
+          }
+          stop = gbLog->IsCritical();
+        }
+      }
+      if (message_yield_) message_yield_();
+      if (stop) break;
+    }
+  } catch (const VbError&) {
+    // A failure of the walk ends this record's walk; the transfer has logged
+    // its own failures, and the record loop goes on with the next record.
+  }
+}
 
 }  // namespace veldrane

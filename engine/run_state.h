@@ -4,8 +4,50 @@
 // process object's public header.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/ado.h"
+
 namespace veldrane {
 
-struct RunState {};
+class cShape;
+
+struct RunState {
+  // --- Preparation (StartProcess) ---
+  bool prepared = false;         // the last StartProcess got through its preparation
+  std::string preparation_error;  // why it did not, when it did not
+  bool step_wise = false;        // RunRecord prepared a step-wise run that no whole run ended
+
+  // --- Transactions ---
+  // TARGET connections whose writes a whole run groups into transactions of
+  // CommitSize records; each holds one open transaction while the run goes.
+  std::vector<ado::ConnectionRef> batch;
+  int32_t records_in_batch = 0;  // records processed since the last commit
+  // PostgreSQL connections inside a transaction (batch or step-wise): each
+  // TARGET step's work runs under a savepoint on them, because a failed
+  // statement there poisons the whole transaction.
+  std::vector<ado::ConnectionRef> savepoint_connections;
+
+  // --- The walk of one record ---
+  std::vector<const cShape*> visited;  // steps reached so far (a revisit is a loop)
+  int64_t failures_logged = 0;         // failures logged as execution-log rows this run
+
+  // --- The target query BuildQuery made last ---
+  bool query_keyed = false;       // it selects by key conditions
+  bool lookup_null = false;       // a lookup value was Null: no query may be run
+  std::string null_mapping;       // that mapping's description
+
+  // --- Script host ---
+  std::vector<std::string> script_names;  // names given to the engine since its reset (folded)
+};
+
+// The run state of a process object, created on first use.
+inline RunState& EnsureRunState(std::unique_ptr<RunState>& state) {
+  if (!state) state = std::make_unique<RunState>();
+  return *state;
+}
 
 }  // namespace veldrane

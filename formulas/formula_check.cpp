@@ -1,7 +1,12 @@
-// Formula checks of clsProcess for the designer. First version:
-// isFormulaUsed is complete; CheckFormula raises until the script host lands.
+// The designer's formula checks on clsProcess: CheckFormula tries a formula
+// text against the steps before it is stored; isFormulaUsed tells whether a
+// TARGET mapping refers to a formula.
 #include "core/text.h"
 #include "engine/cls_process.h"
+#include "engine/run_state.h"
+#include "engine/target_query.h"
+#include "localization/bas_utils.h"
+#include "vbscript/script_control.h"
 
 namespace veldrane {
 
@@ -18,8 +23,37 @@ bool clsProcess::isFormulaUsed(const std::string& formulaname) {
   return false;
 }
 
-std::string clsProcess::CheckFormula(const std::string&) {
-  throw VbError(vberr::kNotSupported, "clsProcess.CheckFormula is not implemented yet");
+std::string clsProcess::CheckFormula(const std::string& Text) {
+  // Every TARGET step shows the formula its table's columns: with its lookup
+  // rows when it has key conditions, else no row at all.
+  for (auto& step : *Shapes()->Collection()) {
+    if (step->objType != aStorage) continue;
+    std::string query = BuildQuery(*step);
+    const RunState& run = EnsureRunState(run_);
+    const auto* payload = std::get_if<tStorage>(&step->objElements);
+    if (run.lookup_null && payload) {
+      step->setQuery(SelectNothing(payload->target));
+    } else {
+      step->setQuery(TargetQuery(query, run.query_keyed));
+    }
+  }
+  PrepareScript();
+
+  vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
+  try {
+    engine.AddCode(Text);
+    engine.Eval("Main");
+    return std::string();
+  } catch (const VbError& e) {
+    const vbs::ScriptError& error = engine.Error();
+    // A column read from a TARGET step without rows: the text is fine.
+    if (error.Number == vberr::kNoCurrentRecord) return std::string();
+    if (error.Number == 0) {
+      // Not the engine's own failure: reported in the same form.
+      return e.description() + " - " + Translate(" - On Line ", "clsProcess") + "0";
+    }
+    return error.Description + " - " + error.Text + Translate(" - On Line ", "clsProcess") + std::to_string(error.Line);
+  }
 }
 
 }  // namespace veldrane

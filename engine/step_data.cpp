@@ -1,0 +1,145 @@
+// The data side of a step (cShape): its connection, its rows, the query a
+// TARGET step re-opens its rows with, and ExecuteSql for formulas.
+//
+// A SOURCE step opens its rows once and keeps them, with their position,
+// until setQuery discards them; a TARGET step's rows are discarded by every
+// setQuery and re-opened, with the new query, by the next read of `data`.
+// Opening absorbs every failure on purpose: what went wrong reaches the run
+// log as a "CRITICAL ERROR:" entry, and `data` then fails for its caller
+// (the run driver, the record transfer, the script host), each of which has
+// its own way of going on.
+#include <string_view>
+
+#include "core/object.h"
+#include "history/cls_log.h"
+#include "localization/bas_utils.h"
+#include "model/c_shape.h"
+#include "platform/db/ado.h"
+
+namespace veldrane {
+
+namespace {
+
+// The provider whose TARGET rows need a client-side cursor.
+constexpr std::string_view kClientCursorProvider = "SLXOLEDB.1";
+
+const std::string* ConnectionStringOf(const Payload& payload) {
+  if (const auto* d = std::get_if<tData>(&payload)) return &d->connString;
+  if (const auto* s = std::get_if<tStorage>(&payload)) return &s->connString;
+  return nullptr;
+}
+
+// Runs one statement of the opening sequence. Its failure is absorbed: the
+// sequence goes on, and what failed shows in the connection's state and
+// error list, which the sequence examines afterwards.
+template <class F>
+void Absorbing(F&& statement) {
+  try {
+    statement();
+  } catch (const VbError&) {
+    // Deliberately ignored; see above.
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<ado::Recordset> cShape::data() {
+  if (objType != aData && objType != aStorage) return nullptr;
+  std::shared_ptr<ado::Recordset> rows = OpenData(objElements);
+  if (!rows) {
+    throw VbError(vberr::kObjectNotSet,
+                  "The rows of step '" + sCaption() + "' could not be opened (see the run log)");
+  }
+  return rows;
+}
+
+void cShape::setQuery(const std::string& strQuery) {
+  mQuery = strQuery;
+  mData.reset();
+}
+
+Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
+  // Every failure gives the empty value and nothing is logged: a formula
+  // asking for something that is not there simply gets nothing.
+  try {
+    ado::RecordsetRef rows = cnSource()->Execute(sql.ToText(), -1);
+    if (rows->State() == ado::adStateClosed || rows->IsEOF()) return Variant();
+    ado::Field& field = rows->GetFields().Item(Field);
+    // The field itself: a script reading it as a value gets its Value, and
+    // the field keeps its rows alive.
+    return Variant(field.shared_from_this());
+  } catch (const VbError&) {
+    return Variant();
+  }
+}
+
+std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
+  std::shared_ptr<ado::Connection> cn = cnSource();
+  const std::string* conn_string = ConnectionStringOf(payload);
+
+  if (cn->State() == ado::adStateClosed) {
+    Absorbing([&] { cn->SetConnectionString(conn_string ? *conn_string : std::string()); });
+    Absorbing([&] { cn->SetCursorLocation(ado::adUseClient); });
+    Absorbing([&] { cn->Open("", "", "", -1); });
+  }
+  if (cn->State() == ado::adStateClosed) {
+    if (gbLog) gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " + sCaption());
+    return nullptr;
+  }
+  cn->GetErrors().Clear();
+
+  if (!mData) mData = ado::Recordset::Create();
+  if (objType == aData) {
+    const auto* source = std::get_if<tData>(&payload);
+    if (mData->State() == ado::adStateClosed && source) {
+      std::string text = source->sourcetype == "table" ? "SELECT * FROM " + source->Source : source->Source;
+      Absorbing([&] { mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenStatic, ado::adLockReadOnly, -1); });
+    }
+  } else if (objType == aStorage) {
+    if (mData->State() == ado::adStateClosed && !mQuery.empty()) {
+      if (cn->Provider() == kClientCursorProvider) {
+        Absorbing([&] { mData->Close(); });  // not open: that failure is expected
+        Absorbing([&] { mData->SetCursorLocation(ado::adUseClient); });
+      }
+      Absorbing([&] {
+        mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+      });
+    }
+  }
+
+  ado::Errors& errors = cn->GetErrors();
+  if (errors.Count() > 0) {
+    // The provider's own text names the table or statement it refused.
+    if (gbLog) gbLog->AddLog("CRITICAL ERROR:" + errors.Item(0).Description());
+    return nullptr;
+  }
+  return mData;
+}
+
+namespace {
+
+// The data side's members on a step's script face: formulas reach another
+// step's rows (`Steps("X").data`) and its connection (`ExecuteSql`).
+const bool kDataMembersRegistered = [] {
+  MemberTable<cShape>& members = cShape::Members();
+  members.Add("data", [](cShape& step, InvokeKind kind, Args args) {
+    if (kind != InvokeKind::Get) throw VbError::NotSupported("data");
+    ExpectArgs(args, 0, 0);
+    std::shared_ptr<ado::Recordset> rows = step.data();
+    return rows ? Variant(ObjectRef(rows)) : Variant::Nothing();
+  });
+  members.Add("setQuery", [](cShape& step, InvokeKind, Args args) {
+    ExpectArgs(args, 1, 1);
+    step.setQuery(args[0].ToText());
+    return Variant();
+  });
+  members.Add("ExecuteSql", [](cShape& step, InvokeKind, Args args) {
+    ExpectArgs(args, 2, 2);
+    return step.ExecuteSql(args[0], args[1]);
+  });
+  return true;
+}();
+
+}  // namespace
+
+}  // namespace veldrane
