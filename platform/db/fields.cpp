@@ -49,16 +49,16 @@ Variant Field::Value() const {
   if (!s.open) Raise(vberr::kObjectClosed);
   if (index_ >= s.visible) Raise(vberr::kItemNotFound);
   if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) return s.edit_values[static_cast<size_t>(index_)];
-  const RowData* row = s.CurrentRow();
+  const Variant* row = s.CurrentRow();
   if (!row) Raise(vberr::kNoCurrentRecord);
-  return row->values[static_cast<size_t>(index_)];
+  return row[index_];
 }
 
 void Field::SetValue(const Variant& value) {
   RecordsetState& s = *state_;
   if (!s.open) Raise(vberr::kObjectClosed);
   if (index_ >= s.visible) Raise(vberr::kItemNotFound);
-  const RowData* row = s.adding ? nullptr : s.CurrentRow();
+  const Variant* row = s.adding ? nullptr : s.CurrentRow();
   if (!s.adding && !row) Raise(vberr::kNoCurrentRecord);
   if (s.read_only) Raise(vberr::kUpdateNotSupported);
   const ColumnInfo& column = s.columns[static_cast<size_t>(index_)];
@@ -76,7 +76,7 @@ void Field::SetValue(const Variant& value) {
   }
   Variant coerced = CoerceToField(column, value, s.source_kind == RowSource::Client);
   if (s.edit_mode == adEditNone) {
-    s.edit_values = row->values;
+    s.edit_values.assign(row, row + s.rows.width());
     s.assigned.assign(s.edit_values.size(), false);
     s.edit_mode = adEditInProgress;
   }
@@ -112,9 +112,9 @@ Variant Field::Invoke(std::string_view name, InvokeKind kind, Args args) {
       return Variant(a);
     });
     t.Property("OriginalValue", [](Field& f) {
-      const RowData* row = f.state_->CurrentRow();
+      const Variant* row = f.state_->CurrentRow();
       if (!row) Raise(vberr::kNoCurrentRecord);
-      return row->values[static_cast<size_t>(f.index_)];
+      return row[f.index_];
     });
     return t;
   }();

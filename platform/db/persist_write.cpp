@@ -134,7 +134,7 @@ std::string ValueText(const ColumnInfo& c, const Variant& v) {
 
 }  // namespace
 
-std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::vector<const std::vector<Variant>*>& rows,
+std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::vector<const Variant*>& rows,
                             bool updatable) {
   std::string out;
   out += "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n";
@@ -172,7 +172,7 @@ std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::v
     for (const auto* row : rows) {
       out += "\t<z:row";
       for (size_t i = 0; i < columns.size(); ++i) {
-        const Variant& v = (*row)[i];
+        const Variant& v = row[i];
         if (v.IsNull() || v.IsEmpty()) continue;  // Null is an absent attribute
         Attr(out, xml_names[i], ValueText(columns[i], v));
       }

@@ -27,7 +27,7 @@ PersistedTable ReadPersistedFile(const std::string& path);
 PersistedTable ParsePersisted(std::string_view xml, const std::string& name);
 
 // The file text for `columns` and `rows` (Null values are absent attributes).
-std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::vector<const std::vector<Variant>*>& rows,
+std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::vector<const Variant*>& rows,
                             bool updatable);
 
 // Replaces `path` with `content` atomically: a temporary file beside it,

@@ -343,12 +343,10 @@ class PgSession : public ProviderSession {
 
   void ReadRows(const PGresult* res, Rowset& rows) {
     int n = PQntuples(res), m = PQnfields(res);
-    rows.rows.reserve(static_cast<size_t>(n));
+    rows.rows.Reset(static_cast<size_t>(m));
     for (int r = 0; r < n; ++r) {
-      std::vector<Variant> row;
-      row.reserve(static_cast<size_t>(m));
-      for (int c = 0; c < m; ++c) row.push_back(ReadPgValue(res, r, c));
-      rows.rows.push_back(std::move(row));
+      Variant* row = rows.rows.Append();
+      for (int c = 0; c < m; ++c) row[c] = ReadPgValue(res, r, c);
     }
   }
 

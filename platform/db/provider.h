@@ -44,9 +44,53 @@ struct WriteTarget {
   std::string refusal;           // why the rows cannot be written back
 };
 
+// Rows stored in blocks of consecutive values: a result of 100,000 rows is
+// a few hundred allocations rather than one per row, nothing is moved as it
+// grows, and a row's values stay where they are when rows are appended.
+class RowTable {
+ public:
+  explicit RowTable(size_t width = 0) : width_(width) {}
+  // Values per row, and rows held.
+  size_t width() const { return width_; }
+  size_t size() const { return count_; }
+  // The values of row `i`.
+  Variant* Row(size_t i) { return const_cast<Variant*>(static_cast<const RowTable*>(this)->Row(i)); }
+  const Variant* Row(size_t i) const {
+    if (i < kFirstRows) return blocks_[0].get() + i * width_;
+    i -= kFirstRows;
+    return blocks_[1 + i / kBlockRows].get() + (i % kBlockRows) * width_;
+  }
+  // Appends a row of Empty values and returns it.
+  Variant* Append() {
+    if (count_ == 0) {
+      blocks_.push_back(std::make_unique<Variant[]>(kFirstRows * width_));
+    } else if (count_ >= kFirstRows && (count_ - kFirstRows) % kBlockRows == 0) {
+      blocks_.push_back(std::make_unique<Variant[]>(kBlockRows * width_));
+    }
+    return Row(count_++);
+  }
+  // Appends a row, moving `values` (width() of them) in.
+  void Append(std::vector<Variant>&& values) {
+    Variant* row = Append();
+    for (size_t i = 0; i < width_ && i < values.size(); ++i) row[i] = std::move(values[i]);
+  }
+  void Reset(size_t width) {
+    blocks_.clear();
+    width_ = width;
+    count_ = 0;
+  }
+
+ private:
+  static constexpr size_t kFirstRows = 4;    // most re-opened lookups find a row or two
+  static constexpr size_t kBlockRows = 256;
+  std::vector<std::unique_ptr<Variant[]>> blocks_;
+  size_t width_ = 0;
+  size_t count_ = 0;
+};
+
 struct Rowset {
   std::vector<ColumnInfo> columns;           // visible columns first, hidden last
-  std::vector<std::vector<Variant>> rows;    // one value per column
+  RowTable rows;                             // one value per column; width set by the provider
   WriteTarget target;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 int64_t FirstLive(const RecordsetState& s, int64_t from, int step) {
   for (int64_t i = from; i >= 0 && i < static_cast<int64_t>(s.rows.size()); i += step) {
-    if (!s.rows[static_cast<size_t>(i)].deleted) return i;
+    if (!s.deleted[static_cast<size_t>(i)]) return i;
   }
   return step > 0 ? static_cast<int64_t>(s.rows.size()) : -1;
 }
@@ -83,9 +83,9 @@ void Recordset::OpenPersisted(const std::string& path, int32_t lock_type) {
   RecordsetState& s = *state_;
   s.columns = std::move(table.columns);
   s.visible = static_cast<int32_t>(s.columns.size());
-  s.rows.clear();
-  s.rows.reserve(table.rows.size());
-  for (auto& values : table.rows) s.rows.push_back(RowData{std::move(values), false});
+  RowTable rows(s.columns.size());
+  for (auto& values : table.rows) rows.Append(std::move(values));
+  s.SetRows(std::move(rows));
   s.source_kind = RowSource::Client;
   s.file = path;
   s.lock_type = lock_type == adLockUnspecified ? adLockBatchOptimistic : lock_type;
@@ -107,7 +107,7 @@ void Recordset::OpenClientTable(int32_t lock_type) {
                                           " (No connection, no source and no appended fields.)");
   }
   s.visible = static_cast<int32_t>(s.columns.size());
-  s.rows.clear();
+  s.SetRows(RowTable(s.columns.size()));
   s.source_kind = RowSource::Client;
   s.file.clear();
   s.lock_type = lock_type == adLockUnspecified ? adLockBatchOptimistic : lock_type;
@@ -151,9 +151,7 @@ void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_
   s.columns = std::move(rows.columns);
   s.visible = 0;
   for (const ColumnInfo& c : s.columns) s.visible += c.hidden ? 0 : 1;
-  s.rows.clear();
-  s.rows.reserve(rows.rows.size());
-  for (auto& values : rows.rows) s.rows.push_back(RowData{std::move(values), false});
+  s.SetRows(std::move(rows.rows));
   s.target = std::move(rows.target);
   s.connection = std::move(connection);
   s.source_kind = RowSource::Database;
@@ -173,7 +171,7 @@ void Recordset::Close() {
   RecordsetState& s = *state_;
   ResetEdit(s);
   s.open = false;
-  s.rows.clear();
+  s.SetRows(RowTable());
   s.columns.clear();
   s.visible = 0;
   s.connection.reset();
@@ -233,9 +231,7 @@ void Recordset::MovePrevious() {
 
 int32_t Recordset::RecordCount() const {
   RequireOpen();
-  int32_t count = 0;
-  for (const RowData& row : state_->rows) count += row.deleted ? 0 : 1;
-  return count;
+  return static_cast<int32_t>(static_cast<int64_t>(state_->rows.size()) - state_->deleted_count);
 }
 
 Fields& Recordset::GetFields() { return *fields_; }

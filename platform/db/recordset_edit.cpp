@@ -25,11 +25,17 @@ void RequireUpdatable(const RecordsetState& s) {
 }
 
 // The key of `row` for UPDATE and DELETE.
-void FillKey(const RecordsetState& s, const RowData& row, RowWrite& write) {
+void FillKey(const RecordsetState& s, const Variant* row, RowWrite& write) {
   for (int32_t k : s.target.key) {
     write.key_columns.push_back(s.columns[static_cast<size_t>(k)].base_column);
-    write.key_values.push_back(row.values[static_cast<size_t>(k)]);
+    write.key_values.push_back(row[k]);
   }
+}
+
+// The current row takes `values`.
+void StoreInCurrent(RecordsetState& s, std::vector<Variant>&& values) {
+  Variant* row = s.CurrentRow();
+  for (size_t i = 0; i < s.rows.width(); ++i) row[i] = std::move(values[i]);
 }
 
 // Runs a write-back statement; a failure also lands in the connection's Errors.
@@ -65,10 +71,9 @@ void Recordset::Update() {
   if (s.edit_mode != adEditInProgress && s.edit_mode != adEditAdd) return;
   if (s.source_kind == RowSource::Client) {
     if (s.adding) {
-      s.rows.push_back(RowData{std::move(s.edit_values), false});
-      s.position = static_cast<int64_t>(s.rows.size()) - 1;
+      s.position = s.AppendRow(std::move(s.edit_values));
     } else {
-      s.CurrentRow()->values = std::move(s.edit_values);
+      StoreInCurrent(s, std::move(s.edit_values));
     }
     s.edit_mode = adEditNone;
     s.adding = false;
@@ -100,7 +105,7 @@ void Recordset::Update() {
       s.assigned.clear();
       return;
     }
-    FillKey(s, *s.CurrentRow(), write);
+    FillKey(s, s.CurrentRow(), write);
     stored = Guarded(s, [&](ProviderSession& session) { return session.Update(write); });
   }
   // The row as the database now holds it: defaults, generated keys and the
@@ -108,10 +113,9 @@ void Recordset::Update() {
   std::vector<Variant> values = std::move(s.edit_values);
   for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) values[returned_index[k]] = std::move(stored[k]);
   if (s.adding) {
-    s.rows.push_back(RowData{std::move(values), false});
-    s.position = static_cast<int64_t>(s.rows.size()) - 1;
+    s.position = s.AppendRow(std::move(values));
   } else {
-    s.CurrentRow()->values = std::move(values);
+    StoreInCurrent(s, std::move(values));
   }
   s.edit_mode = adEditNone;
   s.adding = false;
@@ -140,12 +144,12 @@ void Recordset::Delete(int32_t affect) {
   }
   if (s.adding) Raise(vberr::kNotAllowedInContext);
   RequireUpdatable(s);
-  RowData* row = s.CurrentRow();
+  Variant* row = s.CurrentRow();
   if (!row) Raise(vberr::kNoCurrentRecord);
   if (s.source_kind == RowSource::Database) {
     RowWrite write;
     write.target = &s.target;
-    FillKey(s, *row, write);
+    FillKey(s, row, write);
     Guarded(s, [&](ProviderSession& session) {
       session.Delete(write);
       return 0;
@@ -154,7 +158,8 @@ void Recordset::Delete(int32_t affect) {
   // A pending change of the deleted row goes with it.
   s.edit_values.clear();
   s.assigned.clear();
-  row->deleted = true;
+  s.deleted[static_cast<size_t>(s.position)] = 1;
+  ++s.deleted_count;
   s.edit_mode = adEditDelete;
 }
 
@@ -181,10 +186,10 @@ void Recordset::Save(std::string_view destination, int32_t persist_format) {
   }
   if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) Update();
   std::vector<ColumnInfo> columns(s.columns.begin(), s.columns.begin() + s.visible);
-  std::vector<const std::vector<Variant>*> rows;
+  std::vector<const Variant*> rows;
   rows.reserve(s.rows.size());
-  for (const RowData& row : s.rows) {
-    if (!row.deleted) rows.push_back(&row.values);
+  for (size_t i = 0; i < s.rows.size(); ++i) {
+    if (!s.deleted[i]) rows.push_back(s.rows.Row(i));
   }
   ReplaceFileAtomically(path, FormatPersisted(columns, rows, !s.read_only));
   s.file = path;

@@ -13,11 +13,6 @@
 
 namespace veldrane::ado {
 
-struct RowData {
-  std::vector<Variant> values;  // one per column, hidden locators included
-  bool deleted = false;         // deleted through Delete; skipped by moves
-};
-
 enum class RowSource {
   None,      // closed
   Database,  // rows of a connection's query
@@ -29,7 +24,9 @@ struct RecordsetState {
   RowSource source_kind = RowSource::None;
   std::vector<ColumnInfo> columns;     // visible columns first, then hidden ones
   int32_t visible = 0;                 // number of visible columns
-  std::vector<RowData> rows;
+  RowTable rows;                       // one value per column, hidden locators included
+  std::vector<uint8_t> deleted;        // per row: deleted through Delete; skipped by moves
+  int64_t deleted_count = 0;
   int64_t position = 0;                // index into rows; -1 = BOF, rows.size() = EOF
 
   int32_t edit_mode = adEditNone;
@@ -48,14 +45,25 @@ struct RecordsetState {
   int32_t lock_type = adLockReadOnly;
   int32_t cursor_location = adUseServer;
 
-  // The current row, or nullptr at BOF/EOF or on a deleted row.
-  const RowData* CurrentRow() const {
-    if (position < 0 || position >= static_cast<int64_t>(rows.size())) return nullptr;
-    const RowData& row = rows[static_cast<size_t>(position)];
-    return row.deleted ? nullptr : &row;
+  // The current row's values, or nullptr at BOF/EOF or on a deleted row.
+  const Variant* CurrentRow() const {
+    if (!AtRow() || deleted[static_cast<size_t>(position)]) return nullptr;
+    return rows.Row(static_cast<size_t>(position));
   }
-  RowData* CurrentRow() { return const_cast<RowData*>(static_cast<const RecordsetState*>(this)->CurrentRow()); }
+  Variant* CurrentRow() { return const_cast<Variant*>(static_cast<const RecordsetState*>(this)->CurrentRow()); }
   bool AtRow() const { return position >= 0 && position < static_cast<int64_t>(rows.size()); }
+  // Takes `table` as the rows, none deleted.
+  void SetRows(RowTable&& table) {
+    rows = std::move(table);
+    deleted.assign(rows.size(), 0);
+    deleted_count = 0;
+  }
+  // Appends a row and returns its index.
+  int64_t AppendRow(std::vector<Variant>&& values) {
+    rows.Append(std::move(values));
+    deleted.push_back(0);
+    return static_cast<int64_t>(rows.size()) - 1;
+  }
 };
 
 }  // namespace veldrane::ado

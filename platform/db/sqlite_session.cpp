@@ -400,12 +400,11 @@ class SqliteSession : public ProviderSession {
       ForgetSchema();
       throw VbError(vberr::kProviderCommandError, "the table's columns changed while the query was prepared", "SQLite");
     }
+    rows.rows.Reset(n);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      std::vector<Variant> row;
-      row.reserve(n);
-      for (size_t i = 0; i < n; ++i) row.push_back(ReadSqliteCell(stmt, static_cast<int>(i), rows.columns[i]));
-      rows.rows.push_back(std::move(row));
+      Variant* row = rows.rows.Append();
+      for (size_t i = 0; i < n; ++i) row[i] = ReadSqliteCell(stmt, static_cast<int>(i), rows.columns[i]);
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) throw Failure(rc);
@@ -413,8 +412,8 @@ class SqliteSession : public ProviderSession {
     for (size_t i = 0; i < n; ++i) {
       ColumnInfo& c = rows.columns[i];
       if (c.type != adVariant) continue;
-      for (const auto& row : rows.rows) {
-        const Variant& v = row[i];
+      for (size_t r = 0; r < rows.rows.size(); ++r) {
+        const Variant& v = rows.rows.Row(r)[i];
         if (v.IsNull()) continue;
         c.type = v.IsString() ? adVarWChar : v.IsArray() ? adLongVarBinary
                  : (v.Type() == VarType::Double) ? adDouble : adBigInt;
