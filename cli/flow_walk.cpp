@@ -1,0 +1,103 @@
+#include "cli/flow_walk.h"
+
+#include <set>
+
+#include "core/text.h"
+#include "engine/cls_process.h"
+#include "platform/db/ado.h"
+
+namespace veldrane::cli {
+
+namespace {
+
+// A link end as the run reads it; -1 when it is not a number.
+long LinkEnd(const std::string& text) {
+  auto number = ParseNumber(text);
+  if (!number) return -1;
+  return static_cast<long>(*number);
+}
+
+}  // namespace
+
+FlowWalk WalkFromStart(clsProcess& process) {
+  FlowWalk walk;
+  auto steps = process.Shapes()->Collection();
+  auto lines = process.Lines()->Collection();
+  std::shared_ptr<cShape> current;
+  for (auto& step : *steps) {
+    if (step->objType == aStart) {
+      current = step;
+      break;
+    }
+  }
+  if (!current) return walk;
+  std::set<const cShape*> seen{current.get()};
+  while (current && current->objType != aStop) {
+    std::shared_ptr<cShape> next;
+    for (auto& line : *lines) {
+      if (LinkEnd(line->sFrom()) != current->Index) continue;
+      long position = LinkEnd(line->sTo());
+      if (position >= 1 && position <= steps->Count()) next = steps->Item(static_cast<int32_t>(position));
+      break;
+    }
+    if (!next) break;
+    if (!seen.insert(next.get()).second) {
+      walk.cycle = true;
+      break;
+    }
+    walk.steps.push_back(next);
+    current = next;
+  }
+  walk.complete = current && current->objType == aStop && !walk.cycle;
+  return walk;
+}
+
+std::string TypeName(int16_t type) {
+  static const char* const kNames[] = {"nothing", "start",  "process", "decission",     "storage", "data",
+                                       "document", "processpredef", "window", "point", "stop"};
+  if (type < 0 || type > 10) return "nothing";
+  return kNames[type];
+}
+
+ValueText ParseValueText(const std::string& text) {
+  ValueText value;
+  if (text.empty()) return value;
+  if (text.rfind("FORMULA", 0) == 0) {
+    value.kind = ValueText::Kind::Formula;
+    size_t bang = text.find("FORMULA!");
+    value.formula = bang == std::string::npos ? std::string() : text.substr(bang + 8);
+    return value;
+  }
+  // By position, as the transfer does: the caption before the first "(",
+  // then one character skipped after it and two at the end.
+  size_t paren = text.find('(');
+  if (paren == std::string::npos || text.size() < paren + 3) {
+    value.kind = ValueText::Kind::Unparsable;
+    return value;
+  }
+  value.kind = ValueText::Kind::StepField;
+  value.caption = text.substr(0, paren);
+  value.field = text.substr(paren + 2, text.size() - paren - 4);
+  return value;
+}
+
+std::string Show(const Variant& value) {
+  if (value.IsNull()) return "NULL";
+  if (value.IsEmpty()) return "(empty)";
+  if (value.IsString()) return "'" + value.AsString() + "'";
+  if (value.IsObject()) return "(object)";
+  try {
+    return value.ToString();
+  } catch (const VbError&) {
+    // Arrays and other values without a text form.
+    return "(" + VarTypeName(value) + ")";
+  }
+}
+
+std::shared_ptr<ado::Recordset> StepRows(cShape& step) {
+  Variant rows = step.Get("data");
+  if (!rows.IsObject() || rows.IsNothing()) return nullptr;
+  return std::dynamic_pointer_cast<ado::Recordset>(rows.AsObject());
+}
+
+}  // namespace veldrane::cli

@@ -1,0 +1,55 @@
+// Reading a loaded integration the way the run reads it, for the commands
+// that explain a document (check, preview): the walk from START along the
+// first link of each step, step types by name, value texts taken apart, and
+// values shown to a user.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/variant.h"
+#include "model/c_shape.h"
+#include "model/records.h"
+
+namespace veldrane {
+class clsProcess;
+namespace ado {
+class Recordset;
+}
+}  // namespace veldrane
+
+namespace veldrane::cli {
+
+// The steps one record visits after START, in order, as the run driver
+// walks them: the target of the first link leaving each step (found by
+// position in the step collection), up to END. `complete` is false when the
+// walk stops before END; `cycle` when it comes back to a step it visited.
+struct FlowWalk {
+  std::vector<std::shared_ptr<cShape>> steps;
+  bool complete = false;
+  bool cycle = false;
+};
+FlowWalk WalkFromStart(clsProcess& process);
+
+// "start", "storage", ... as the document names step types; "nothing" for 0.
+std::string TypeName(int16_t type);
+
+// A mapping's value text taken apart as the record transfer parses it.
+struct ValueText {
+  enum class Kind { Empty, Formula, StepField, Unparsable };
+  Kind kind = Kind::Empty;
+  std::string formula;  // Formula: the name after "FORMULA!"
+  std::string caption;  // StepField: the step named
+  std::string field;    // StepField: the column named
+};
+ValueText ParseValueText(const std::string& text);
+
+// A value for a user: strings quoted, Null as NULL, Empty as (empty).
+std::string Show(const Variant& value);
+
+// The step's rows through its script face (`data`); null when it has none.
+// Raises what opening them raises.
+std::shared_ptr<ado::Recordset> StepRows(cShape& step);
+
+}  // namespace veldrane::cli

@@ -1,0 +1,63 @@
+// The `veldrane` command: runs, previews, checks, creates and draws
+// integration documents, shows the run history and keeps the connection
+// registry. Every command's failure ends here as one message on standard
+// error and an exit status.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "cli/cli_context.h"
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  using namespace veldrane::cli;
+
+  Context context;
+  int status = kExitOk;
+  CLI::App app{"veldrane: run, preview, check, draw and inspect data integrations", "veldrane"};
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.add_option("--home", context.home,
+                 "Folder of the history tables (default: $VELDRANE_HOME, else ~/.local/share/veldrane)");
+  app.add_option("--connections", context.connections,
+                 "The connection registry file, or a folder holding connections.cnn\n"
+                 "(default: $VELDRANE_CONNECTIONS, else connections.cnn beside the library)");
+  app.footer("Run 'veldrane COMMAND --help' for the options of a command.");
+
+  AddRunCommand(app, context, status);
+  AddPreviewCommand(app, context, status);
+  AddCheckCommand(app, context, status);
+  AddNewCommand(app, context, status);
+  AddRenderCommand(app, context, status);
+  AddHistoryCommand(app, context, status);
+  AddConnectionsCommand(app, context, status);
+  AddScriptCommand(app, context, status);
+
+  std::string command = "veldrane";
+  try {
+    app.parse(argc, argv);
+    return status;
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    // Misuse: CLI11 prints what was wrong; the status is ours.
+    app.exit(e);
+    return kExitCannotRun;
+  } catch (const CliError& e) {
+    for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+    std::fprintf(stderr, "%s: %s\n", command.c_str(), e.what());
+    return e.status();
+  } catch (const veldrane::VbError& e) {
+    for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+    std::fprintf(stderr, "%s: %s\n", command.c_str(), Describe(e).c_str());
+    return kExitCannotRun;
+  } catch (const std::exception& e) {
+    for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+    std::fprintf(stderr, "%s: unexpected failure: %s\n", command.c_str(), e.what());
+    return kExitCannotRun;
+  }
+}

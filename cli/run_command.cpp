@@ -1,0 +1,187 @@
+// `veldrane run DOC`: the headless runner. Loads the document, runs it as a
+// whole while showing its progress and its critical entries, then prints the
+// run's counters, the time taken and where the log and the history went.
+// The exit status tells the outcome (see run_report.h).
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/cli_context.h"
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/progress.h"
+#include "cli/run_report.h"
+#include "core/oadate.h"
+#include "core/text.h"
+#include "engine/cls_process.h"
+#include "history/cls_log.h"
+#include "history/veldrane_data.h"
+
+namespace veldrane::cli {
+
+namespace {
+
+struct RunOptions {
+  std::string document;
+  std::string log_file;
+  int32_t commit_size = 0;  // 0: the engine's default
+  bool quiet = false;
+};
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+// Rows of the execution log written for `document` since `since` (an OLE
+// date). The engine writes one per failed record, including failures that no
+// counter shows (an Update that found no row).
+int64_t LoggedFailures(const std::string& document, double since) {
+  cVeldraneData store;
+  ado::RecordsetRef rs = store.getRS(executionlogdata);
+  int64_t count = 0;
+  if (rs->State() == ado::adStateClosed || rs->RecordCount() == 0) return 0;
+  for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+    Variant name = rs->GetFields().Item("NAME").Value();
+    Variant runtime = rs->GetFields().Item("RUNTIME").Value();
+    if (name.IsNull() || runtime.IsNull()) continue;
+    if (Trimmed(name.ToString()) == document && runtime.ToDate() >= since) ++count;
+  }
+  return count;
+}
+
+// Lines of the log that report errors, for a run that did not start.
+std::string ErrorLines(const std::string& log) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < log.size()) {
+    size_t end = log.find('\n', pos);
+    if (end == std::string::npos) end = log.size();
+    std::string line = Trimmed(log.substr(pos, end - pos));
+    if (Contains(line, "ERROR")) out += "  " + line + "\n";
+    pos = end + 1;
+  }
+  return out;
+}
+
+int Run(RunOptions options, const Context& context) {
+  RequireReadableFile(options.document, "integration document");
+  context.PrepareHome();
+  if (!options.log_file.empty()) options.log_file = AbsolutePath(options.log_file);
+  std::string document = EnterDocumentFolder(options.document);
+  std::FILE* out = stdout;
+
+  auto process = std::make_shared<clsProcess>();
+  if (options.commit_size > 0) process->CommitSize(options.commit_size);
+
+  ProgressDisplay::Mode mode = options.quiet           ? ProgressDisplay::Mode::Quiet
+                               : IsTerminal(stdout) ? ProgressDisplay::Mode::Bar
+                                                       : ProgressDisplay::Mode::Lines;
+  ProgressDisplay progress(mode, options.quiet ? stderr : out);
+  RunOutcome outcome;
+  InterruptGuard interrupt;
+
+  auto poll_cancel = [&] {
+    if (InterruptGuard::Requested() && !outcome.cancel_requested) {
+      outcome.cancel_requested = true;
+      process->CancelExec();
+    }
+  };
+  process->ProcessStarted.connect([&](tStatistic& stats) {
+    outcome.started = true;
+    progress.Started(stats.TotalRecords);
+  });
+  process->StatisticsAdded.connect([&](tStatistic& stats) {
+    progress.Advanced(stats);
+    poll_cancel();
+  });
+  process->IntegrationEnd.connect([&](tStatistic&) { outcome.ended = true; });
+  process->LogAdded.connect([&](std::string& text) { progress.Message(text); });
+  process->SetMessageYield(poll_cancel);
+
+  process->Log()->AddLog("VeldraneRunner: Loading " + document);
+  std::string load_error;
+  try {
+    load_error = process->LoadIntegration(document);
+  } catch (const VbError& error) {
+    throw CliError(options.document + ": the document does not fit the integration format: " + Describe(error));
+  }
+  if (!load_error.empty()) throw CliError(options.document + ": " + ReplaceAll(load_error, "\r\n", "\n  "));
+  process->Log()->AddLog("VeldraneRunner: Executing " + document);
+
+  // Execution-log rows carry a time to the second: count from the second
+  // the run started in.
+  double since = OaNow() - 1.0 / 86400;
+  auto started_at = std::chrono::steady_clock::now();
+  process->Run();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_at).count();
+
+  outcome.stats = process->Statistics();
+  outcome.critical = process->Log()->IsCritical();
+  if (outcome.started) progress.Finished(outcome.stats);
+  try {
+    outcome.logged_failures = LoggedFailures(process->Filename(), since);
+  } catch (const VbError& error) {
+    std::fprintf(stderr, "veldrane run: cannot read the execution log: %s\n", Describe(error).c_str());
+  }
+
+  std::string log_note = "not saved (use --log FILE)";
+  if (!options.log_file.empty()) {
+    try {
+      process->Log()->SaveLog(options.log_file);
+      log_note = "appended to " + options.log_file;
+    } catch (const VbError& error) {
+      std::fprintf(stderr, "veldrane run: cannot write the log: %s\n", Describe(error).c_str());
+      log_note = "NOT written (" + error.description() + ")";
+    }
+  }
+
+  RunResult result = Classify(outcome);
+  std::FILE* report = options.quiet ? stderr : out;
+  if (!options.quiet || result != RunResult::Success) {
+    if (!options.quiet && outcome.started) std::fprintf(report, "\n%s", CountersTable(outcome.stats).c_str());
+    std::fprintf(report, "\n%s: %s\n", options.document.c_str(), Describe(result, outcome).c_str());
+    if (result == RunResult::NotStarted) std::fputs(ErrorLines(process->Log()->Text()).c_str(), report);
+  }
+  if (!options.quiet) {
+    cVeldraneData store;
+    std::fprintf(report, "time taken: %s\n", FormatDuration(seconds).c_str());
+    std::fprintf(report, "log:        %s\n", log_note.c_str());
+    if (outcome.ended) {
+      std::fprintf(report, "history:    %s\n", store.TableFile(executiondata).c_str());
+    } else {
+      std::fprintf(report, "history:    no row written (the run did not reach its end)\n");
+    }
+    if (outcome.logged_failures > 0) {
+      std::fprintf(report, "failures:   %s rows in %s (see: veldrane history errors)\n",
+                   Grouped(outcome.logged_failures).c_str(), store.TableFile(executionlogdata).c_str());
+    }
+  }
+  return ExitStatus(result);
+}
+
+}  // namespace
+
+void AddRunCommand(CLI::App& app, const Context& context, int& status) {
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* cmd = app.add_subcommand("run", "Run an integration document as a whole");
+  cmd->footer(
+      "Shows a progress bar on a terminal (plain lines otherwise) and critical errors as they happen,\n"
+      "then the counters, the time taken and where the log and the history went.\n"
+      "Ctrl-C stops after the current record (the run still writes its history row); a second Ctrl-C aborts.\n"
+      "Exit status: 0 every record succeeded, 1 some records failed, 2 the run could not start or was\n"
+      "stopped by a critical error, 130 cancelled.");
+  cmd->add_option("DOC", options->document, "The integration document (XML)")->required();
+  cmd->add_option("--log", options->log_file, "Append the run log to FILE");
+  cmd->add_option("--commit-size", options->commit_size, "Records per transaction on each target (default 1000)")
+      ->check(CLI::Range(1, 1000000000));
+  cmd->add_flag("-q,--quiet", options->quiet, "Print nothing unless the run fails");
+  cmd->callback([options, &context, &status] { status = Run(*options, context); });
+}
+
+}  // namespace veldrane::cli
