@@ -145,6 +145,13 @@ Field& Fields::Item(std::string_view name) {
 }
 
 Field& Fields::Item(const Variant& name_or_index0) {
+  // Numbers and names are taken as they are; only an object is resolved first.
+  if (name_or_index0.IsString()) return Item(std::string_view(name_or_index0.AsString()));
+  if (name_or_index0.Type() == VarType::Long || name_or_index0.Type() == VarType::Integer) {
+    int32_t index = name_or_index0.ToLong();
+    if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
+    if (index >= 0 && index < Count()) return *items_[static_cast<size_t>(index)];
+  }
   Variant key = name_or_index0.Resolved();
   if (key.IsString()) return Item(std::string_view(key.AsString()));
   if (!key.IsNumber()) Raise(vberr::kItemNotFound);

@@ -81,9 +81,16 @@ void Recordset::Update() {
     s.assigned.clear();
     return;
   }
-  RowWrite write;
+  // The write buffers are kept between rows: a run of AddNew/Update reuses them.
+  RowWrite& write = s.write;
   write.target = &s.target;
-  std::vector<size_t> returned_index;
+  write.set_columns.clear();
+  write.set_values.clear();
+  write.key_columns.clear();
+  write.key_values.clear();
+  write.returning.clear();
+  std::vector<size_t>& returned_index = s.returned_index;
+  returned_index.clear();
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnInfo& c = s.columns[i];
     if (s.assigned[i] && c.writable) {
@@ -110,7 +117,7 @@ void Recordset::Update() {
   }
   // The row as the database now holds it: defaults, generated keys and the
   // new locator (a PostgreSQL update moves the row's ctid).
-  std::vector<Variant> values = std::move(s.edit_values);
+  std::vector<Variant>& values = s.edit_values;
   for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) values[returned_index[k]] = std::move(stored[k]);
   if (s.adding) {
     s.position = s.AppendRow(std::move(values));

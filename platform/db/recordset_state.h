@@ -34,6 +34,8 @@ struct RecordsetState {
   int64_t position_before_add = 0;     // restored by CancelUpdate
   std::vector<Variant> edit_values;    // the pending row
   std::vector<bool> assigned;          // which columns the pending edit set
+  RowWrite write;                      // Database rows: buffers of the last write-back
+  std::vector<size_t> returned_index;  // column of each value the write returned
 
   ConnectionRef connection;            // Database rows: their connection
   WriteTarget target;                  // Database rows: where changes go

@@ -117,13 +117,13 @@ class SqliteSession : public ProviderSession {
   // from the values written and the new rowid; only columns the insert left
   // to their defaults are read back, by rowid.
   std::vector<Variant> Insert(const RowWrite& write) override {
-    const TableInfo& info = Table(write.target->table);
+    const TableInfo& info = *WriteStatement(last_insert_, write, /*insert=*/true).info;
     if (info.rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
       sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
       BindAll(stmt, write.set_values, 1);
       return RunWrite(stmt, write, /*must_match=*/false);
     }
-    sqlite3_stmt* stmt = Statement(WriteSql(last_insert_, write, /*insert=*/true));
+    sqlite3_stmt* stmt = last_insert_.stmt;
     BindAll(stmt, write.set_values, 1);
     RunWrite(stmt, write, /*must_match=*/false);
     sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
@@ -167,7 +167,7 @@ class SqliteSession : public ProviderSession {
 
   // The row keeps its rowid, and the values written are the values held: nothing to read back.
   std::vector<Variant> Update(const RowWrite& write) override {
-    sqlite3_stmt* stmt = Statement(WriteSql(last_update_, write, /*insert=*/false));
+    sqlite3_stmt* stmt = WriteStatement(last_update_, write, /*insert=*/false).stmt;
     BindAll(stmt, write.set_values, 1);
     BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
     RowWrite counted = RowWrite{write.target, {}, {}, {}, {}, {}};
@@ -190,29 +190,39 @@ class SqliteSession : public ProviderSession {
     bool literal_only = false;         // the parameterized form failed to prepare
   };
 
+  struct TableInfo;
+
   // The text of the last INSERT or UPDATE and what it was built for: a run
   // of AddNew/Update writes the same columns over and over.
   struct LastWrite {
     std::string table;
     std::vector<std::string> columns;  // set columns, then key columns
-    std::string sql;
+    sqlite3_stmt* stmt = nullptr;      // valid while generation_ is unchanged
+    const TableInfo* info = nullptr;
+    uint64_t generation = 0;
   };
 
-  const std::string& WriteSql(LastWrite& last, const RowWrite& write, bool insert) {
+  // The prepared INSERT or UPDATE (without RETURNING) for `write`, and its table.
+  const LastWrite& WriteStatement(LastWrite& last, const RowWrite& write, bool insert) {
     size_t n = write.set_columns.size() + write.key_columns.size();
-    bool same = last.table == write.target->table && last.columns.size() == n;
+    bool same = last.generation == generation_ && last.table == write.target->table && last.columns.size() == n;
     for (size_t i = 0; same && i < n; ++i) {
       const std::string& c = i < write.set_columns.size() ? write.set_columns[i]
                                                           : write.key_columns[i - write.set_columns.size()];
       same = last.columns[i] == c;
     }
-    if (!same) {
-      last.table = write.target->table;
-      last.columns = write.set_columns;
-      last.columns.insert(last.columns.end(), write.key_columns.begin(), write.key_columns.end());
-      last.sql = insert ? BuildInsertSql(write, Placeholder, false) : BuildUpdateSql(write, Placeholder, false);
+    if (same) {
+      sqlite3_clear_bindings(last.stmt);
+      return last;
     }
-    return last.sql;
+    last.generation = 0;  // until the statement below is ready
+    last.info = &Table(write.target->table);
+    last.stmt = Statement(insert ? BuildInsertSql(write, Placeholder, false) : BuildUpdateSql(write, Placeholder, false));
+    last.table = write.target->table;
+    last.columns = write.set_columns;
+    last.columns.insert(last.columns.end(), write.key_columns.begin(), write.key_columns.end());
+    last.generation = generation_;
+    return last;
   }
 
   struct TableInfo {
@@ -462,6 +472,7 @@ class SqliteSession : public ProviderSession {
     if (statements_.size() >= kStatementCacheLimit) {
       for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
       statements_.clear();
+      ++generation_;
     }
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
@@ -485,6 +496,7 @@ class SqliteSession : public ProviderSession {
   void ForgetSchema() {
     plans_.clear();
     table_info_.clear();
+    ++generation_;
   }
 
   VbError Failure(int rc) const {
@@ -500,6 +512,7 @@ class SqliteSession : public ProviderSession {
   std::unordered_map<std::string, TableInfo> table_info_;
   LastWrite last_insert_;
   LastWrite last_update_;
+  uint64_t generation_ = 1;  // changes when cached statements or table facts are dropped
 };
 
 }  // namespace
