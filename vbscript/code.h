@@ -77,6 +77,10 @@ class Expr {
   virtual Variant* ElementRef(Frame& f) const { return VarRef(f); }
   // Assigns `value` (already a Let value or an object for Set).
   virtual void Assign(Frame& f, Variant value, bool is_set) const;
+  // The value in place, without a copy, when this expression is a variable
+  // or literal whose storage can be read directly; nullptr otherwise. The
+  // pointer is valid until the next script code runs.
+  virtual const Variant* Peek(Frame&) const { return nullptr; }
   // True for literals and named constants (the comparison rule).
   virtual bool IsConstant(const Frame&) const { return false; }
   Pos pos() const { return pos_; }
@@ -166,6 +170,19 @@ struct CompiledBlock {
   std::vector<std::pair<Cell*, std::shared_ptr<const Proc>>> procs;
   std::vector<std::pair<Cell*, std::shared_ptr<const ClassDef>>> classes;
 };
+
+// A copy of a value; the plain numeric subtypes without the generic
+// variant machinery (the hot path of every variable read).
+inline Variant CopyValue(const Variant& v) {
+  switch (v.storage().index()) {
+    case 0: return Variant();
+    case 2: return Variant(v.AsBool());
+    case 4: return Variant(v.AsInteger());
+    case 5: return Variant(v.AsLong());
+    case 7: return Variant(v.AsDouble());
+    default: return v;
+  }
+}
 
 // A new array for a Dim declaration.
 Variant MakeArray(const FixedArray& decl, bool fixed);

@@ -14,7 +14,8 @@ namespace {
 class Literal final : public Expr {
  public:
   Literal(Pos pos, Variant v) : Expr(pos), value_(std::move(v)) {}
-  Variant Eval(Frame&) const override { return value_; }
+  Variant Eval(Frame&) const override { return CopyValue(value_); }
+  const Variant* Peek(Frame&) const override { return &value_; }
   void Assign(Frame&, Variant, bool) const override { throw Runtime(rerr::kIllegalAssignment); }
   bool IsConstant(const Frame&) const override { return true; }
 
@@ -25,7 +26,8 @@ class Literal final : public Expr {
 class Local final : public Expr {
  public:
   Local(Pos pos, int slot) : Expr(pos), slot_(slot) {}
-  Variant Eval(Frame& f) const override { return *f.slots[slot_]; }
+  Variant Eval(Frame& f) const override { return CopyValue(*f.slots[slot_]); }
+  const Variant* Peek(Frame& f) const override { return f.slots[slot_]; }
   Variant* VarRef(Frame& f) const override { return f.slots[slot_]; }
   void Assign(Frame& f, Variant v, bool) const override { *f.slots[slot_] = std::move(v); }
 
@@ -37,6 +39,7 @@ class Field final : public Expr {
  public:
   Field(Pos pos, int index) : Expr(pos), index_(index) {}
   Variant Eval(Frame& f) const override { return f.me->fields()[static_cast<size_t>(index_)]; }
+  const Variant* Peek(Frame& f) const override { return &f.me->fields()[static_cast<size_t>(index_)]; }
   Variant* VarRef(Frame& f) const override { return &f.me->fields()[static_cast<size_t>(index_)]; }
   void Assign(Frame& f, Variant v, bool) const override { f.me->fields()[static_cast<size_t>(index_)] = std::move(v); }
 
@@ -60,7 +63,7 @@ class Global final : public Expr {
       case Cell::Kind::Variable:
       case Cell::Kind::Constant:
       case Cell::Kind::NamedObject:
-        return cell_->value;
+        return CopyValue(cell_->value);
       case Cell::Kind::Procedure:
         return f.interp.CallProcValues(*cell_->proc, nullptr, Args());
       case Cell::Kind::Class:
@@ -93,6 +96,12 @@ class Global final : public Expr {
   }
 
   bool IsConstant(const Frame&) const override { return cell_->kind == Cell::Kind::Constant; }
+
+  const Variant* Peek(Frame&) const override {
+    Cell::Kind k = cell_->kind;
+    return k == Cell::Kind::Variable || k == Cell::Kind::Constant || k == Cell::Kind::NamedObject ? &cell_->value
+                                                                                                  : nullptr;
+  }
 
  private:
   Cell* cell_;
@@ -204,14 +213,27 @@ class Unary final : public Expr {
   bool constant_;
 };
 
+// Calls fn(a, b) reading plain variables and literals in place, without
+// copies. A left operand is read in place only when the right one runs no
+// code (it is peekable too), so the value is the one VBScript would see.
+template <class F>
+Variant WithOperands(Frame& f, const Expr& lhs, const Expr& rhs, F&& fn) {
+  if (const Variant* pa = lhs.Peek(f)) {
+    if (const Variant* pb = rhs.Peek(f)) return fn(*pa, *pb);
+    Variant a = CopyValue(*pa);
+    Variant b = rhs.Eval(f);
+    return fn(a, b);
+  }
+  Variant a = lhs.Eval(f);
+  if (const Variant* pb = rhs.Peek(f)) return fn(a, *pb);
+  Variant b = rhs.Eval(f);
+  return fn(a, b);
+}
+
 class Binary final : public Expr {
  public:
   Binary(Pos pos, BinaryFn fn, ExprPtr lhs, ExprPtr rhs) : Expr(pos), fn_(fn), lhs_(std::move(lhs)), rhs_(std::move(rhs)) {}
-  Variant Eval(Frame& f) const override {
-    Variant a = lhs_->Eval(f);
-    Variant b = rhs_->Eval(f);
-    return fn_(a, b);
-  }
+  Variant Eval(Frame& f) const override { return WithOperands(f, *lhs_, *rhs_, fn_); }
 
  private:
   BinaryFn fn_;
@@ -222,9 +244,9 @@ class Comparison final : public Expr {
  public:
   Comparison(Pos pos, ops::Cmp op, ExprPtr lhs, ExprPtr rhs) : Expr(pos), op_(op), lhs_(std::move(lhs)), rhs_(std::move(rhs)) {}
   Variant Eval(Frame& f) const override {
-    Variant a = lhs_->Eval(f);
-    Variant b = rhs_->Eval(f);
-    return ops::Compare(op_, a, b, lhs_->IsConstant(f), rhs_->IsConstant(f));
+    return WithOperands(f, *lhs_, *rhs_, [&](const Variant& a, const Variant& b) {
+      return ops::Compare(op_, a, b, lhs_->IsConstant(f), rhs_->IsConstant(f));
+    });
   }
 
  private:

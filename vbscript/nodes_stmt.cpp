@@ -21,7 +21,11 @@ class Assign final : public Stmt {
     } else if (v.IsObject() || v.IsArray()) {
       v = LetValue(std::move(v));
     }
-    target_->Assign(f, std::move(v), is_set_);
+    if (Variant* ref = target_->VarRef(f)) {
+      *ref = std::move(v);
+    } else {
+      target_->Assign(f, std::move(v), is_set_);
+    }
     return Flow::Normal;
   }
 
@@ -37,6 +41,20 @@ class Append final : public Stmt {
   Append(Pos pos, const SourceText* src, ExprPtr target, ExprList pieces)
       : Stmt(pos, src), target_(std::move(target)), pieces_(std::move(pieces)) {}
   Flow Exec(Frame& f) const override {
+    if (pieces_.size() == 1) {
+      // One piece: read it in place when it is a literal or a variable.
+      Variant held;
+      const Variant* piece = pieces_[0]->Peek(f);
+      if (!piece) {
+        held = pieces_[0]->Eval(f);
+        piece = &held;
+      }
+      Variant* target = target_->VarRef(f);
+      if (target && target != piece && target->IsString() && ops::AppendInPlace(*target, *piece)) return Flow::Normal;
+      Variant result = ops::Concat(target_->Eval(f), *piece);
+      target_->Assign(f, std::move(result), false);
+      return Flow::Normal;
+    }
     std::vector<Variant> values = EvalArgs(f, pieces_);
     Variant* target = target_->VarRef(f);
     bool plain = target && target->IsString();
@@ -130,6 +148,12 @@ Variant LoopNumber(Variant v) {
   return v;
 }
 
+bool IsWhole(const Variant& v) {
+  size_t i = v.storage().index();
+  return i == 4 || i == 5;
+}
+int64_t Whole(const Variant& v) { return v.storage().index() == 4 ? v.AsInteger() : v.AsLong(); }
+
 class For final : public Stmt {
  public:
   For(Pos pos, const SourceText* src, ExprPtr var, ExprPtr from, ExprPtr to, ExprPtr step, StmtList body)
@@ -141,6 +165,36 @@ class For final : public Stmt {
     Variant step = step_ ? LoopNumber(step_->Eval(f)) : Variant(static_cast<int16_t>(1));
     bool up = *ops::CompareValues(step, Variant(static_cast<int16_t>(0)), false, false) >= 0;
     var_->Assign(f, std::move(start), false);
+    // The usual loop: whole-number counter, bounds and step. The counter is
+    // still read from and written to its variable every time round, so a body
+    // that changes it behaves as it does in the general loop below.
+    if (IsWhole(end) && IsWhole(step)) {
+      int64_t last = Whole(end), by = Whole(step);
+      while (true) {
+        Variant* counter = var_->ElementRef(f);
+        if (!counter || !IsWhole(*counter)) break;  // the body changed its type: general loop
+        int64_t current = Whole(*counter);
+        if (by >= 0 ? current > last : current < last) return Flow::Normal;
+        Flow flow = ExecBlock(body_, f);
+        if (flow == Flow::ExitFor) return Flow::Normal;
+        if (flow != Flow::Normal) return flow;
+        counter = var_->ElementRef(f);
+        if (!counter || !IsWhole(*counter)) {
+          if (counter) *counter = ops::Add(*counter, step);
+          else var_->Assign(f, ops::Add(var_->Eval(f), step), false);
+          break;
+        }
+        int64_t next = Whole(*counter) + by;
+        bool was_long = counter->storage().index() == 5 || step.storage().index() == 5;
+        if (!was_long && next >= INT16_MIN && next <= INT16_MAX) {
+          *counter = Variant(static_cast<int16_t>(next));
+        } else if (next >= INT32_MIN && next <= INT32_MAX) {
+          *counter = Variant(static_cast<int32_t>(next));
+        } else {
+          *counter = Variant(static_cast<double>(next));
+        }
+      }
+    }
     while (true) {
       Variant* counter = var_->ElementRef(f);
       Variant current;

@@ -178,6 +178,16 @@ Variant ResolvedOrSelf(const Variant& v) { return v.IsObject() ? v.Resolved() : 
 
 bool IsNumeric(size_t idx) { return idx == kBool || (idx >= kByte && idx <= kDate); }
 
+// Integer/Long operands of \ and Mod: the common case, without copies.
+inline bool BothWhole(const Variant& a, const Variant& b, int64_t& x, int64_t& y, Rank& rank) {
+  size_t ia = IndexOf(a), ib = IndexOf(b);
+  if ((ia != kInt && ia != kLong) || (ib != kInt && ib != kLong)) return false;
+  x = ia == kInt ? a.AsInteger() : a.AsLong();
+  y = ib == kInt ? b.AsInteger() : b.AsLong();
+  rank = (ia == kLong || ib == kLong) ? rLong : rInt;
+  return true;
+}
+
 }  // namespace
 
 Variant Add(const Variant& a, const Variant& b) { return Arith(ArOp::Add, a, b); }
@@ -196,6 +206,9 @@ Variant Div(const Variant& a0, const Variant& b0) {
 }
 
 Variant IntDiv(const Variant& a0, const Variant& b0) {
+  int64_t fx, fy;
+  Rank rank;
+  if (BothWhole(a0, b0, fx, fy, rank) && fy != 0) return FromWhole(fx / fy, rank);
   Variant a = ResolvedOrSelf(a0), b = ResolvedOrSelf(b0);
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   Whole x = ToWhole(a), y = ToWhole(b);
@@ -204,6 +217,9 @@ Variant IntDiv(const Variant& a0, const Variant& b0) {
 }
 
 Variant Mod(const Variant& a0, const Variant& b0) {
+  int64_t fx, fy;
+  Rank rank;
+  if (BothWhole(a0, b0, fx, fy, rank) && fy != 0) return FromWhole(fx % fy, rank);
   Variant a = ResolvedOrSelf(a0), b = ResolvedOrSelf(b0);
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   Whole x = ToWhole(a), y = ToWhole(b);
