@@ -17,11 +17,24 @@
 // key, else SQLite's rowid or PostgreSQL's ctid. RecordCount is always the
 // number of rows held (also for forward-only cursors).
 //
+// Values: SQLite stores dates as text in the platform's fixed format (a
+// midnight as "yyyy-mm-dd", else "yyyy-mm-dd hh:nn:ss": the text a key built
+// from a date carries) and reads DATE/DATETIME/TIMESTAMP/TIME columns back
+// as Dates. Decimal and numeric columns read back as Double when that holds
+// the digits exactly, else as Currency when four decimals suffice, else as
+// the nearest Double. Binary columns are Byte arrays.
+//
+// Transactions nest: levels beyond the first are savepoints. On PostgreSQL a
+// statement inside a transaction runs under its own savepoint, so that one
+// failing statement does not abort the whole transaction.
+//
 // Every failure raises VbError. Provider failures carry the database's own
 // message and the provider's number (-2147217900 command error, -2147217873
 // integrity violation, -2147467259 connection failure) and are also placed in
-// the connection's Errors; the layer's own failures use ADO's numbers (3001,
-// 3002, 3021, 3219, 3251, 3265, 3704, 3705, 3706, 3709).
+// the connection's Errors (PostgreSQL WARNING notices are added there too,
+// with number 0, without failing); the layer's own failures use ADO's
+// numbers (3001, 3002, 3021, 3219, 3251, 3265, 3704, 3705, 3706, 3709) and,
+// like ADO's, do not enter Errors except when opening a connection.
 //
 // All classes are script objects: members by name, case-insensitive, with
 // ADO's default members (Recordset -> Fields.Item, Fields -> Item,

@@ -171,7 +171,7 @@ class PgSession : public ProviderSession {
     std::string text(sql);
     auto rewritten = rewrites_.find(text);
     bool known_rewrite = updatable && rewritten != rewrites_.end();
-    ResultPtr res = Guarded([&] { return Run(known_rewrite ? rewritten->second.exec_text : text, {}); });
+    ResultPtr res = Guarded([&] { return Run(known_rewrite ? rewritten->second.exec_text : text); });
     Rowset rows = Describe(res.r);
     if (updatable) {
       if (known_rewrite) {
@@ -180,7 +180,7 @@ class PgSession : public ProviderSession {
       } else if (!FindTarget(text, rows, /*rewrite=*/true)) {
         // The key was not among the selected columns: read again with the locator added.
         const Rewrite& r = rewrites_.at(text);
-        res = Guarded([&] { return Run(r.exec_text, {}); });
+        res = Guarded([&] { return Run(r.exec_text); });
         rows = Describe(res.r);
         MarkHidden(rows, r.locators);
         FindTarget(text, rows, /*rewrite=*/false);
@@ -260,10 +260,11 @@ class PgSession : public ProviderSession {
 
   static void OnNotice(void* self, const PGresult* res) {
     const char* severity = PQresultErrorField(res, PG_DIAG_SEVERITY_NONLOCALIZED);
+    // Notices below WARNING (NOTICE, INFO) are chatter, not problems: a step
+    // treats any entry in Errors as a failure of its query.
     if (severity && std::string_view(severity) == "WARNING") {
-      const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
       static_cast<PgSession*>(self)->warnings_.emplace_back(
-          0, Trimmed(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) + (state ? "" : ""), "PostgreSQL");
+          0, Trimmed(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)), "PostgreSQL");
     }
   }
 
@@ -288,7 +289,7 @@ class PgSession : public ProviderSession {
     if (PQresultStatus(res.r) != PGRES_COMMAND_OK) throw Failure(res.r);
   }
 
-  ResultPtr Run(const std::string& sql, const std::vector<std::string>&) {
+  ResultPtr Run(const std::string& sql) {
     ResultPtr res(PQexecParams(conn_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
     ExecStatusType status = PQresultStatus(res.r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) throw Failure(res.r);
@@ -449,7 +450,7 @@ class PgSession : public ProviderSession {
   }
 
   ResultPtr Catalog(const std::string& sql) {
-    return Guarded([&] { return Run(sql, {}); });
+    return Guarded([&] { return Run(sql); });
   }
 
   void ForgetTables() {

@@ -23,6 +23,15 @@ constexpr size_t kStatementCacheLimit = 256;
 
 std::string Placeholder(size_t) { return "?"; }
 
+bool IsSingleRowQuery(std::string_view sql) {
+  if (!IsRowQuery(sql)) return false;
+  auto tokens = TokenizeSql(sql);
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i].kind == SqlToken::Punct && sql[tokens[i].begin] == ';' && i + 1 < tokens.size()) return false;
+  }
+  return true;
+}
+
 bool IsSchemaChange(std::string_view sql) {
   auto tokens = TokenizeSql(sql);
   if (tokens.empty()) return false;
@@ -70,6 +79,9 @@ class SqliteSession : public ProviderSession {
   }
 
   std::optional<Rowset> Execute(std::string_view sql) override {
+    // A single query (a formula's SQLExecute, once per record) shares the
+    // prepared statements and plans of recordset queries.
+    if (IsSingleRowQuery(sql)) return Query(sql, /*updatable=*/false);
     std::optional<Rowset> last;
     const char* tail = sql.data();
     const char* end = sql.data() + sql.size();

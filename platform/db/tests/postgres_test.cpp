@@ -69,6 +69,11 @@ TEST_F(Postgres, ConnectsWithOleDbKeywords) {
            ";Initial Catalog=" + parts["dbname"] + ";User ID=" + parts["user"] + ";Password=unused");
   EXPECT_EQ(cn->State(), adStateOpen);
   EXPECT_EQ(cn->Provider(), "PostgreSQL");
+  auto by_uri = Connection::Create();
+  by_uri->Open("Provider=PostgreSQL;Data Source=postgresql:///" + parts["dbname"] + "?host=" + parts["host"] +
+               "&port=" + parts["port"] + "&user=" + parts["user"]);
+  EXPECT_EQ(by_uri->Execute("SELECT current_database()")->GetFields().Item(Variant(int32_t{0})).Value().ToString(),
+            parts["dbname"]);
   auto bad = Connection::Create();
   VbError e = Raised([&] {
     bad->Open("Provider=PostgreSQL;Host=" + parts["host"] + ";Port=" + parts["port"] +

@@ -277,6 +277,11 @@ TEST_F(SqliteRecordset, ScriptsReachMembersByName) {
   EXPECT_EQ(cn_->Get("Errors").AsObject()->Get("Count"), Variant(int32_t{0}));
   auto closed = cn_->Execute("UPDATE CUSTOMERS SET CITY = CITY");
   EXPECT_EQ(closed->State(), adStateClosed);
+  // Several statements run in order; the rows are those of the last query.
+  auto last = cn_->Execute("UPDATE CITIES SET COUNTRY = 'AT'; SELECT COUNTRY FROM CITIES; DELETE FROM LOGROWS");
+  ASSERT_EQ(last->State(), adStateOpen);
+  EXPECT_EQ(last->GetFields().Item("COUNTRY").Value().ToString(), "AT");
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM LOGROWS"), std::vector<std::string>{"0"});
 }
 
 }  // namespace
