@@ -2,6 +2,7 @@
 // Interval codes: yyyy year, q quarter, m month, y day of year, d day,
 // w weekday, ww week, h hour, n minute, s second.
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "core/text.h"

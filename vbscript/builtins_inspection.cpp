@@ -5,6 +5,8 @@
 // look through an object to its default value, so IsNull(rs("F")) tests the
 // field's value. An object without a usable default value is simply not
 // Null, not Empty, not a number and not a date: they never raise.
+#include <optional>
+
 #include "core/oadate.h"
 #include "vbscript/builtins_support.h"
 

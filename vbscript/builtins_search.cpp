@@ -4,6 +4,8 @@
 // positions in the originals.
 #include "vbscript/builtins_search.h"
 
+#include <optional>
+
 #include "vbscript/builtins_strings.h"
 #include "vbscript/builtins_support.h"
 

@@ -1,7 +1,10 @@
 #include "vbscript/objects/regexp.h"
 
+#include <algorithm>
+
 #include "vbscript/builtins.h"
 #include "vbscript/builtins_support.h"
+#include "vbscript/objects/deep_stack.h"
 
 namespace veldrane::vbs {
 
@@ -86,6 +89,41 @@ bool MisplacedQuantifier(std::wstring_view p) {
   return false;
 }
 
+// How many recursion levels the matcher may spend per character: one per
+// state it can pass between two characters. Counted generously from the
+// pattern's structure; a counted repeat {m,n} can unroll into n states.
+size_t LevelsPerChar(std::wstring_view p) {
+  size_t levels = 2;
+  for (size_t i = 0; i < p.size(); ++i) {
+    switch (p[i]) {
+      case L'(':
+      case L'|':
+      case L'*':
+      case L'+':
+      case L'?': ++levels; break;
+      case L'{': {
+        size_t count = 0;
+        while (i + 1 < p.size() && p[i + 1] != L'}') {
+          ++i;
+          if (p[i] >= L'0' && p[i] <= L'9') count = std::min<size_t>(count * 10 + static_cast<size_t>(p[i] - L'0'), 100000);
+          if (p[i] == L',') count = 0;  // the upper bound is what unrolls
+        }
+        levels += 1 + count;
+        break;
+      }
+      default: break;
+    }
+  }
+  return levels;
+}
+
+// Stack per recursion level (measured frames are about 160 bytes; this
+// leaves room to spare), what a caller's stack can lend without a thread,
+// and the most a matching thread may reserve.
+constexpr size_t kBytesPerLevel = 512;
+constexpr size_t kInlineStack = 128 * 1024;
+constexpr size_t kMaxStack = size_t{2} << 30;
+
 // The text argument of Test, Execute and Replace.
 std::string TextOf(const Variant& v) { return v.Resolved().ToString(); }
 
@@ -165,26 +203,39 @@ const std::wregex& RegExp::Compiled() {
   return *compiled_;
 }
 
+void RegExp::RunMatcher(size_t chars, const std::function<void()>& work) {
+  Compiled();  // compiled here, so the matching thread only reads it
+  size_t levels = LevelsPerChar(Widen(pattern_));
+  size_t need = chars < kMaxStack / (levels * kBytesPerLevel) ? (chars + 64) * levels * kBytesPerLevel : kMaxStack + 1;
+  if (need <= kInlineStack) return work();
+  if (need > kMaxStack) throw VbError(28);
+  RunOnStack(need + (1 << 20), work);
+}
+
 bool RegExp::Test(std::string_view text) {
   std::wstring wide = Widen(text);
-  return std::regex_search(wide, Compiled());
+  bool found = false;
+  RunMatcher(wide.size(), [&] { found = std::regex_search(wide, Compiled()); });
+  return found;
 }
 
 std::shared_ptr<ResultList> RegExp::Execute(std::string_view text) {
   std::wstring wide = Widen(text);
-  const std::wregex& re = Compiled();
   std::vector<Variant> matches;
-  for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), re); it != std::wsregex_iterator(); ++it) {
-    const std::wsmatch& m = *it;
-    std::vector<Variant> groups;
-    for (size_t g = 1; g < m.size(); ++g) {
-      groups.push_back(m[g].matched ? Variant(Narrow(m[g].str())) : Variant());
-    }
-    auto match = std::make_shared<Match>(Narrow(m.str()), static_cast<int32_t>(m.position()),
+  RunMatcher(wide.size(), [&] {
+    const std::wregex& re = Compiled();
+    for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), re); it != std::wsregex_iterator(); ++it) {
+      const std::wsmatch& m = *it;
+      std::vector<Variant> groups;
+      for (size_t g = 1; g < m.size(); ++g) {
+        groups.push_back(m[g].matched ? Variant(Narrow(m[g].str())) : Variant());
+      }
+      auto match = std::make_shared<Match>(Narrow(m.str()), static_cast<int32_t>(m.position()),
                                          static_cast<int32_t>(m.length()), std::move(groups));
-    matches.emplace_back(ObjectRef(std::move(match)));
-    if (!global_) break;
-  }
+      matches.emplace_back(ObjectRef(std::move(match)));
+      if (!global_) break;
+    }
+  });
   return std::make_shared<ResultList>("IMatchCollection2", std::move(matches));
 }
 
@@ -239,15 +290,17 @@ void AppendSubstitution(std::wstring& out, std::wstring_view with, const std::ws
 std::string RegExp::Replace(std::string_view text, std::string_view replacement) {
   std::wstring wide = Widen(text), with = Widen(replacement);
   std::wstring out;
-  auto last = wide.cbegin();
-  for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), Compiled()); it != std::wsregex_iterator(); ++it) {
-    const std::wsmatch& m = *it;
-    out.append(last, m[0].first);
-    AppendSubstitution(out, with, m, wide);
-    last = m[0].second;
-    if (!global_) break;
-  }
-  out.append(last, wide.cend());
+  RunMatcher(wide.size(), [&] {
+    auto last = wide.cbegin();
+    for (auto it = std::wsregex_iterator(wide.begin(), wide.end(), Compiled()); it != std::wsregex_iterator(); ++it) {
+      const std::wsmatch& m = *it;
+      out.append(last, m[0].first);
+      AppendSubstitution(out, with, m, wide);
+      last = m[0].second;
+      if (!global_) break;
+    }
+    out.append(last, wide.cend());
+  });
   return Narrow(out);
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -78,6 +79,9 @@ class RegExp : public Object {
 
  private:
   const std::wregex& Compiled();
+  // Runs matching work over `chars` characters with enough stack for the
+  // matcher's recursion; raises 28 when no stack that large can be had.
+  void RunMatcher(size_t chars, const std::function<void()>& work);
 
   std::string pattern_;
   bool ignore_case_ = false;

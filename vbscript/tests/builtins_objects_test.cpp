@@ -145,6 +145,22 @@ TEST(RegExp, BadPatternsRaiseTheScriptErrors) {
   EXPECT_TRUE(re->Test("caaat"));
 }
 
+TEST(RegExp, LongTextsDoNotExhaustTheStack) {
+  // The matcher recurses per character: these texts are far deeper than a
+  // thread's usual 8 MB stack allows.
+  std::string pairs;
+  for (int i = 0; i < 20000; ++i) pairs += "ab";
+  EXPECT_TRUE(Re("^(a|b)*$")->Test(pairs));
+  EXPECT_FALSE(Re("^(a|b)*c")->Test(pairs));
+  std::string digits(100000, '7');
+  auto matches = Re("\\d+", true)->Execute(digits + "x" + digits);
+  ASSERT_EQ(matches->items().size(), 2u);
+  EXPECT_EQ(matches->items()[1].AsObject()->Get("FirstIndex").AsLong(), 100001);
+  EXPECT_EQ(Re("(a|b)+", true)->Replace(pairs + "!", "<$1>"), "<b>!");
+  // Errors raised while matching on the deep stack reach the caller.
+  EXPECT_EQ(ErrorOf([&] { Re("(a|b")->Test(pairs); }), 5020);
+}
+
 TEST(RegExp, ScriptFaceReadsAndWritesProperties) {
   ObjectRef re = CreateRegExp();
   EXPECT_EQ(re->TypeName(), "IRegExp2");
