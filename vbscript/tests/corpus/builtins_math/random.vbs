@@ -14,3 +14,11 @@ For i = 1 To 1000
   If n < 1 Or n > 6 Then ok = False
 Next
 WScript.Echo ok
+' Randomize with a number after Rnd(-1) replays the same sequence.
+Rnd -1
+Randomize 5
+p = Rnd
+q = Rnd
+Rnd -1
+Randomize 5
+WScript.Echo p = Rnd, q = Rnd, p <> q
