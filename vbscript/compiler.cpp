@@ -79,11 +79,14 @@ struct Compiler::Impl {
   // ---------------------------------------------------------------- names
 
   struct Resolution {
-    enum Kind { Local, Const, Field, Method, Property, Implicit, Err, Global } kind;
-    int slot = -1;
+    enum Kind { Local, Const, Field, Method, Property, Implicit, Err, Global };
+    Resolution(Kind k, int s = -1, Variant v = {}, const ClassMember* m = nullptr, Cell* c = nullptr)
+        : kind(k), slot(s), value(std::move(v)), member(m), cell(c) {}
+    Kind kind;
+    int slot;
     Variant value;
-    const ClassMember* member = nullptr;
-    Cell* cell = nullptr;
+    const ClassMember* member;
+    Cell* cell;
   };
 
   Resolution Resolve(std::string_view name, bool is_call) {
@@ -93,16 +96,16 @@ struct Compiler::Impl {
       auto it = p->locals.find(name);
       // Inside Function F, "F" is the result but "F(...)" calls F again.
       if (it != p->locals.end() && !(is_call && it->second == p->result_slot)) {
-        return {Resolution::Local, it->second};
+        return Resolution(Resolution::Local, it->second);
       }
       auto ct = p->constants.find(name);
-      if (ct != p->constants.end()) return {Resolution::Const, -1, ct->second};
+      if (ct != p->constants.end()) return Resolution(Resolution::Const, -1, ct->second);
     }
     if (c) {
       auto m = c->members.find(name);
       if (m != c->members.end()) {
         const ClassMember& member = m->second;
-        if (member.field >= 0) return {Resolution::Field, member.field};
+        if (member.field >= 0) return Resolution(Resolution::Field, member.field);
         if (member.method) return {Resolution::Method, -1, {}, &member};
         return {Resolution::Property, -1, {}, &member};
       }
@@ -111,8 +114,8 @@ struct Compiler::Impl {
       auto it = p->implicits.find(name);
       if (it != p->implicits.end()) return {Resolution::Implicit, it->second, {}, nullptr, interp.Intern(name)};
     }
-    if (IEquals(name, "Err")) return {Resolution::Err};
-    if (auto v = BuiltinConstant(name)) return {Resolution::Const, -1, *v};
+    if (IEquals(name, "Err")) return Resolution(Resolution::Err);
+    if (auto v = BuiltinConstant(name)) return Resolution(Resolution::Const, -1, *v);
     return {Resolution::Global, -1, {}, nullptr, interp.Intern(name)};
   }
 

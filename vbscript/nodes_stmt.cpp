@@ -87,15 +87,16 @@ class CallStmt final : public Stmt {
 };
 
 // The truth of a condition. Under On Error Resume Next an error in the
-// condition is recorded and the condition counts as true, as VBScript goes on
-// with the next statement, which is the first one of the block.
-bool Condition(Frame& f, const Expr& cond) {
+// condition is recorded and the condition takes `on_error`: an If goes on
+// with the next statement, which is the first one of its block, as VBScript
+// does; a loop stops instead of spinning on a condition that always fails.
+bool Condition(Frame& f, const Expr& cond, bool on_error) {
   if (!f.resume_next) return ops::Truth(cond.Eval(f));
   try {
     return ops::Truth(cond.Eval(f));
   } catch (const VbError& e) {
     f.interp.RecordError(AsScriptError(e));
-    return true;
+    return on_error;
   }
 }
 
@@ -105,7 +106,7 @@ class If final : public Stmt {
       : Stmt(pos, src), branches_(std::move(branches)), else_(std::move(else_body)) {}
   Flow Exec(Frame& f) const override {
     for (const Branch& b : branches_) {
-      if (Condition(f, *b.cond)) return ExecBlock(b.body, f);
+      if (Condition(f, *b.cond, true)) return ExecBlock(b.body, f);
     }
     return ExecBlock(else_, f);
   }
@@ -254,13 +255,13 @@ class Do final : public Stmt {
       : Stmt(pos, src), test_(test), cond_(std::move(cond)), body_(std::move(body)) {}
   Flow Exec(Frame& f) const override {
     while (true) {
-      if (test_ == ast::LoopTest::PreWhile && !Condition(f, *cond_)) break;
-      if (test_ == ast::LoopTest::PreUntil && Condition(f, *cond_)) break;
+      if (test_ == ast::LoopTest::PreWhile && !Condition(f, *cond_, false)) break;
+      if (test_ == ast::LoopTest::PreUntil && Condition(f, *cond_, true)) break;
       Flow flow = ExecBlock(body_, f);
       if (flow == Flow::ExitDo) break;
       if (flow != Flow::Normal) return flow;
-      if (test_ == ast::LoopTest::PostWhile && !Condition(f, *cond_)) break;
-      if (test_ == ast::LoopTest::PostUntil && Condition(f, *cond_)) break;
+      if (test_ == ast::LoopTest::PostWhile && !Condition(f, *cond_, false)) break;
+      if (test_ == ast::LoopTest::PostUntil && Condition(f, *cond_, true)) break;
     }
     return Flow::Normal;
   }

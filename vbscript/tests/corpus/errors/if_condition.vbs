@@ -5,3 +5,10 @@ If 1 / 0 = 5 Then
 Else
   WScript.Echo "else block ran"
 End If
+' A loop whose condition fails stops instead of spinning
+n = 0
+Do While 1 / 0 = 5
+  n = n + 1
+  If n > 3 Then Exit Do
+Loop
+WScript.Echo "loop ran", n, "times", Err.Number
