@@ -118,6 +118,7 @@ void Interpreter::Reset() {
   std::vector<std::shared_ptr<const Proc>> procs;
   std::vector<std::shared_ptr<const ClassDef>> classes;
   for (auto& [name, cell] : cells_) {
+    Retire(*cell);
     dying.push_back(std::move(cell->value));
     cell->value = Variant();
     procs.push_back(std::move(cell->proc));
@@ -172,7 +173,15 @@ std::shared_ptr<const Interpreter::CompiledExpr> Interpreter::CompileExpr(std::s
   return compiled;
 }
 
+void Interpreter::Retire(Cell& cell) {
+  if (depth_ == 0) return;
+  if (cell.proc) retired_.push_back(cell.proc);
+  if (cell.cls) retired_.push_back(cell.cls);
+}
+
 void Interpreter::Bind(const CompiledBlock& block) {
+  for (const auto& [cell, proc] : block.procs) Retire(*cell);
+  for (const auto& [cell, cls] : block.classes) Retire(*cell);
   for (const auto& [cell, value] : block.constants) {
     cell->kind = Cell::Kind::Constant;
     cell->value = value;
@@ -203,6 +212,7 @@ void Interpreter::Bind(const CompiledBlock& block) {
 }
 
 void Interpreter::AddCode(std::string_view code) {
+  if (depth_ == 0) retired_.clear();
   std::shared_ptr<const CompiledBlock> block = CompileCode(code, nullptr);
   Bind(*block);
   Frame f(*this);
@@ -210,6 +220,7 @@ void Interpreter::AddCode(std::string_view code) {
 }
 
 Variant Interpreter::Eval(std::string_view expression) {
+  if (depth_ == 0) retired_.clear();
   std::shared_ptr<const CompiledExpr> compiled = CompileExpr(expression, nullptr);
   Frame f(*this);
   try {

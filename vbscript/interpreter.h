@@ -83,7 +83,13 @@ class Interpreter {
   void Bind(const CompiledBlock& block);
   Variant Enter(const Proc& p, ScriptObject* me, Variant** slots);
 
+  // Keeps a procedure or class that a rebinding replaced while script code
+  // was running (ExecuteGlobal redefining the running Main): freed once no
+  // script code runs any more.
+  void Retire(Cell& cell);
+
   NameMap<std::unique_ptr<Cell>> cells_;
+  std::vector<std::shared_ptr<const void>> retired_;
   std::unordered_map<std::string, std::shared_ptr<const CompiledBlock>> code_cache_;
   std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>> expr_cache_;
   std::shared_ptr<ErrObject> err_;
