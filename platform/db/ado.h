@@ -33,8 +33,9 @@
 // integrity violation, -2147467259 connection failure) and are also placed in
 // the connection's Errors (PostgreSQL WARNING notices are added there too,
 // with number 0, without failing); the layer's own failures use ADO's
-// numbers (3001, 3002, 3021, 3219, 3251, 3265, 3704, 3705, 3706, 3709) and,
-// like ADO's, do not enter Errors except when opening a connection.
+// numbers (3001, 3002, 3021, 3219, 3251, 3265, 3704, 3705, 3706, 3709);
+// those a Connection raises are placed in its Errors too, those of a
+// Recordset's own rules (3021, 3251, 3265, ...) are not, as with ADO.
 //
 // All classes are script objects: members by name, case-insensitive, with
 // ADO's default members (Recordset -> Fields.Item, Fields -> Item,
@@ -382,6 +383,7 @@ class Connection : public Object {
   void RequireOpen() const;
 
   std::string connection_string_;
+  std::string provider_;                   // Provider() of connection_string_
   bool open_ = false;                      // MSPersist connections are open without a session
   int32_t transaction_level_ = 0;          // BeginTrans nesting
   int32_t cursor_location_ = adUseServer;

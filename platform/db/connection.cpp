@@ -25,7 +25,7 @@ ProviderKind KindOf(std::string_view provider) {
 
 ConnectionRef Connection::Create() { return std::make_shared<Connection>(); }
 
-Connection::Connection() : errors_(std::make_shared<Errors>()) {}
+Connection::Connection() : provider_("SQLite"), errors_(std::make_shared<Errors>()) {}
 
 Connection::~Connection() {
   if (session_ && transaction_level_ > 0) {
@@ -61,7 +61,7 @@ ProviderSession& Connection::session() {
 void Connection::Open(std::string_view connection_string, std::string_view user, std::string_view password,
                       int32_t) {
   if (open_) throw Fail(VbError(vberr::kObjectOpen, {}, "ADODB"));
-  if (!connection_string.empty()) connection_string_ = std::string(connection_string);
+  if (!connection_string.empty()) SetConnectionString(std::string(connection_string));
   errors_->Clear();
   try {
     class ConnectionString cs = ado::ConnectionString::Parse(connection_string_);
@@ -103,6 +103,8 @@ std::string Connection::ConnectionString() const { return connection_string_; }
 void Connection::SetConnectionString(std::string connection_string) {
   if (open_) throw Fail(VbError(vberr::kObjectOpen, {}, "ADODB"));
   connection_string_ = std::move(connection_string);
+  provider_ = ProviderNameOf(connection_string_);
+  if (provider_.empty()) provider_ = "SQLite";
 }
 
 int32_t Connection::CursorLocation() const { return cursor_location_; }
@@ -112,10 +114,7 @@ void Connection::SetCursorLocation(int32_t location) {
   cursor_location_ = location;
 }
 
-std::string Connection::Provider() const {
-  std::string name = ProviderNameOf(connection_string_);
-  return name.empty() ? std::string("SQLite") : name;
-}
+std::string Connection::Provider() const { return provider_; }
 
 Errors& Connection::GetErrors() { return *errors_; }
 

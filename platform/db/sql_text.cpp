@@ -57,6 +57,7 @@ const std::initializer_list<std::string_view> kAggregates = {"COUNT", "SUM", "AV
 
 std::vector<SqlToken> TokenizeSql(std::string_view sql) {
   std::vector<SqlToken> tokens;
+  tokens.reserve(sql.size() / 4 + 4);
   int depth = 0;
   size_t i = 0;
   const size_t n = sql.size();
@@ -208,6 +209,13 @@ SelectShape AnalyzeSelect(std::string_view sql) {
 }
 
 bool IsTableName(std::string_view source) {
+  // Most sources are queries: an unquoted name has no blank, which settles
+  // it without tokenizing.
+  size_t first = source.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return false;
+  std::string_view trimmed = source.substr(first, source.find_last_not_of(" \t\r\n") + 1 - first);
+  bool quoted = trimmed[0] == '"' || trimmed[0] == '[' || trimmed[0] == '`';
+  if (!quoted && trimmed.find_first_of(" \t\r\n(") != std::string_view::npos) return false;
   auto tokens = TokenizeSql(source);
   auto name = [&](size_t k) {
     return tokens[k].kind == SqlToken::QuotedName ||
