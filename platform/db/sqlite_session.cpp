@@ -20,6 +20,7 @@ namespace veldrane::ado {
 namespace {
 
 constexpr size_t kStatementCacheLimit = 256;
+constexpr size_t kPlanCacheLimit = 1024;  // texts that differ in more than quoted literals each add one
 
 std::string Placeholder(size_t) { return "?"; }
 
@@ -56,6 +57,7 @@ class SqliteSession : public ProviderSession {
     key += updatable ? "\x01U" : "\x01R";
     auto it = plans_.find(key);
     if (it == plans_.end() || it->second.columns.empty()) {
+      if (plans_.size() >= kPlanCacheLimit) plans_.clear();
       Plan plan = MakePlan(sql, parameterized ? &parameterized->text : nullptr, updatable);
       it = plans_.insert_or_assign(std::move(key), std::move(plan)).first;
     }
@@ -247,7 +249,10 @@ class SqliteSession : public ProviderSession {
   Rowset Query(std::string_view sql, bool updatable, bool) {
     std::string key = std::string(sql) + (updatable ? "\x01U" : "\x01R");
     auto it = plans_.find(key);
-    if (it == plans_.end()) it = plans_.emplace(key, MakePlan(sql, nullptr, updatable)).first;
+    if (it == plans_.end()) {
+      if (plans_.size() >= kPlanCacheLimit) plans_.clear();
+      it = plans_.emplace(key, MakePlan(sql, nullptr, updatable)).first;
+    }
     sqlite3_stmt* stmt = Statement(it->second.exec_text);
     Rowset rows;
     rows.columns = it->second.columns;

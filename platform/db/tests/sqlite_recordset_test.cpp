@@ -141,6 +141,20 @@ TEST_F(SqliteRecordset, UpdateChangesOnlyTheCurrentRow) {
             (std::vector<std::string>{"Ulm", "Essen", "<null>"}));
 }
 
+TEST_F(SqliteRecordset, APendingEditIsDiscardedWithItsRecordset) {
+  {
+    auto rs = Open("SELECT * FROM CITIES WHERE 1 = 2");
+    rs->AddNew();
+    rs->GetFields().Item("CITY").SetValue(Variant("Wien"));
+  }
+  {
+    auto rs = Open("SELECT * FROM CITIES");
+    rs->GetFields().Item("COUNTRY").SetValue(Variant("XX"));
+    rs->Close();
+  }
+  EXPECT_EQ(Rows("SELECT CITY, COUNTRY FROM CITIES"), std::vector<std::string>{"Bonn|DE"});
+}
+
 TEST_F(SqliteRecordset, RowsWithoutKeyAreWrittenByRowid) {
   // Two identical rows: a change or a delete must touch exactly one of them.
   auto rs = Open("SELECT * FROM LOGROWS WHERE MSG = 'same'");
