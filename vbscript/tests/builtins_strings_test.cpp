@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/text.h"
 #include "vbscript/builtins.h"
 #include "vbscript/builtins_support.h"
 
@@ -29,10 +30,33 @@ int ErrorOf(std::string_view name, std::vector<Variant> args) {
 
 std::string Text(const Variant& v) { return v.ToString(); }
 
-TEST(StringBuiltins, FoundByNameInAnyCase) {
-  ASSERT_NE(FindBuiltin("instrrev"), nullptr);
-  EXPECT_STREQ(FindBuiltin("INSTRREV")->name, "InStrRev");
+TEST(BuiltinTables, EveryEntryIsFoundUnderItsOwnName) {
+  // A name listed twice would hide one of the two functions.
+  for (auto table : {StringBuiltins(), MathBuiltins(), DateBuiltins(), ConversionBuiltins(), FormatBuiltins(),
+                     ArrayBuiltins(), InspectionBuiltins()}) {
+    for (const BuiltinSpec& spec : table) {
+      EXPECT_EQ(FindBuiltin(spec.name), &spec) << spec.name;
+      EXPECT_EQ(FindBuiltin(ToUpperAscii(spec.name)), &spec) << spec.name;
+      EXPECT_TRUE(spec.max_args == -1 || spec.max_args >= spec.min_args) << spec.name;
+    }
+  }
+  // The language's whole library, as scripts name it.
+  for (const char* name :
+       {"Asc", "AscB", "AscW", "Chr", "ChrB", "ChrW", "InStr", "InStrB", "InStrRev", "LCase", "Left", "LeftB", "Len",
+        "LenB", "LTrim", "Mid", "MidB", "Replace", "Right", "RightB", "RTrim", "Space", "Split", "StrComp", "String",
+        "StrReverse", "Trim", "UCase", "Join", "Filter", "Escape", "Unescape", "CBool", "CByte", "CCur", "CDate",
+        "CDbl", "CInt", "CLng", "CSng", "CStr", "Hex", "Oct", "Fix", "Int", "DateValue", "TimeValue", "Abs", "Atn",
+        "Cos", "Exp", "Log", "Randomize", "Rnd", "Round", "Sgn", "Sin", "Sqr", "Tan", "Date", "DateAdd", "DateDiff",
+        "DatePart", "DateSerial", "Day", "Hour", "Minute", "Month", "MonthName", "Now", "Second", "Time", "Timer",
+        "TimeSerial", "Weekday", "WeekdayName", "Year", "FormatDateTime", "FormatNumber", "FormatCurrency",
+        "FormatPercent", "Array", "IsArray", "LBound", "UBound", "IsDate", "IsEmpty", "IsNull", "IsNumeric", "IsObject",
+        "TypeName", "VarType", "RGB", "ScriptEngine", "ScriptEngineMajorVersion", "ScriptEngineMinorVersion",
+        "ScriptEngineBuildVersion"}) {
+    EXPECT_NE(FindBuiltin(name), nullptr) << name;
+  }
+  EXPECT_STREQ(FindBuiltin("instrrev")->name, "InStrRev");
   EXPECT_EQ(FindBuiltin("NoSuchFunction"), nullptr);
+  EXPECT_EQ(FindBuiltin("Eval"), nullptr);  // the interpreter's own
 }
 
 TEST(StringBuiltins, CountAndSliceCharactersNotBytes) {
