@@ -4,7 +4,8 @@
 //   SQLite      "Provider=SQLite;Data Source=<file>" (the default when no
 //               Provider= is given; also serves "Microsoft.Jet.OLEDB.4.0",
 //               whose password keys are accepted and ignored). A missing file
-//               is an error unless the string says "Mode=Create".
+//               is an error unless the string says "Mode=Create" ("Mode=Read"
+//               opens read-only).
 //   PostgreSQL  "Provider=PostgreSQL;Host=..;Port=..;Database=..;User ID=..;
 //               Password=.." (Server, Initial Catalog are synonyms) or
 //               "Provider=PostgreSQL;Data Source=<libpq conninfo or URI>".

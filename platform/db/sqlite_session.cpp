@@ -52,6 +52,13 @@ class SqliteSession : public ProviderSession {
   std::string Name() const override { return "SQLite"; }
 
   Rowset Query(std::string_view sql, bool updatable) override {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (auto rows = QueryOnce(sql, updatable)) return std::move(*rows);
+    }
+    throw VbError(vberr::kProviderCommandError, "the table's columns keep changing while it is read", "SQLite");
+  }
+
+  std::optional<Rowset> QueryOnce(std::string_view sql, bool updatable) {
     std::optional<ParameterizedSql> parameterized = ParameterizeLiterals(sql);
     std::string key = parameterized ? parameterized->text : std::string(sql);
     key += updatable ? "\x01U" : "\x01R";
@@ -64,7 +71,7 @@ class SqliteSession : public ProviderSession {
     const Plan& plan = it->second;
     if (plan.literal_only && parameterized) {
       // The parameterized text did not prepare: run the text as written.
-      return Query(sql, updatable, /*literal=*/true);
+      return QueryLiteral(sql, updatable);
     }
     sqlite3_stmt* stmt = Statement(plan.exec_text);
     int p = 1;
@@ -76,7 +83,7 @@ class SqliteSession : public ProviderSession {
     Rowset rows;
     rows.columns = plan.columns;
     rows.target = plan.target;
-    ReadRows(stmt, rows);
+    if (!ReadRows(stmt, rows)) return std::nullopt;
     return rows;
   }
 
@@ -102,7 +109,9 @@ class SqliteSession : public ProviderSession {
       if (sqlite3_column_count(stmt) > 0) {
         Rowset rows;
         rows.columns = Describe(stmt, nullptr);
-        ReadRows(stmt, rows);
+        if (!ReadRows(stmt, rows)) {
+          throw VbError(vberr::kProviderCommandError, "the table's columns changed while it was read", "SQLite");
+        }
         last = std::move(rows);
       } else {
         int step;
@@ -246,7 +255,7 @@ class SqliteSession : public ProviderSession {
     std::string rowid_alias;           // the INTEGER PRIMARY KEY column, which is the rowid
   };
 
-  Rowset Query(std::string_view sql, bool updatable, bool) {
+  std::optional<Rowset> QueryLiteral(std::string_view sql, bool updatable) {
     std::string key = std::string(sql) + (updatable ? "\x01U" : "\x01R");
     auto it = plans_.find(key);
     if (it == plans_.end()) {
@@ -257,7 +266,7 @@ class SqliteSession : public ProviderSession {
     Rowset rows;
     rows.columns = it->second.columns;
     rows.target = it->second.target;
-    ReadRows(stmt, rows);
+    if (!ReadRows(stmt, rows)) return std::nullopt;
     return rows;
   }
 
@@ -420,16 +429,23 @@ class SqliteSession : public ProviderSession {
     return table_info_.emplace(qualified, std::move(info)).first->second;
   }
 
-  void ReadRows(sqlite3_stmt* stmt, Rowset& rows) {
+  // Reads all rows. Returns false, with the cached plans dropped, when the
+  // statement's columns are no longer those described (another connection
+  // changed the table; SQLite re-prepares the statement at its first step).
+  bool ReadRows(sqlite3_stmt* stmt, Rowset& rows) {
     const size_t n = rows.columns.size();
-    if (static_cast<size_t>(sqlite3_column_count(stmt)) != n) {
+    auto changed = [&] {
       sqlite3_reset(stmt);
       ForgetSchema();
-      throw VbError(vberr::kProviderCommandError, "the table's columns changed while the query was prepared", "SQLite");
-    }
+      return false;
+    };
+    if (static_cast<size_t>(sqlite3_column_count(stmt)) != n) return changed();
     rows.rows.Reset(n);
     int rc;
+    bool first = true;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      if (first && static_cast<size_t>(sqlite3_column_count(stmt)) != n) return changed();
+      first = false;
       Variant* row = rows.rows.Append();
       for (size_t i = 0; i < n; ++i) row[i] = ReadSqliteCell(stmt, static_cast<int>(i), rows.columns[i]);
     }
@@ -447,6 +463,7 @@ class SqliteSession : public ProviderSession {
         break;
       }
     }
+    return true;
   }
 
   void BindAll(sqlite3_stmt* stmt, const std::vector<Variant>& values, int first) {

@@ -155,6 +155,17 @@ TEST_F(SqliteRecordset, APendingEditIsDiscardedWithItsRecordset) {
   EXPECT_EQ(Rows("SELECT CITY, COUNTRY FROM CITIES"), std::vector<std::string>{"Bonn|DE"});
 }
 
+TEST_F(SqliteRecordset, AQueryFollowsATableChangedByAnotherConnection) {
+  auto rs = Open("SELECT * FROM CITIES WHERE CITY = 'Bonn'");
+  EXPECT_EQ(rs->GetFields().Count(), 2);
+  auto other = Connection::Create();
+  other->Open("Provider=SQLite;Data Source=" + path_);
+  other->Execute("ALTER TABLE CITIES ADD COLUMN ZIP TEXT DEFAULT '53111'");
+  auto again = Open("SELECT * FROM CITIES WHERE CITY = 'Bonn'");
+  ASSERT_EQ(again->GetFields().Count(), 3);
+  EXPECT_EQ(again->GetFields().Item("ZIP").Value().ToString(), "53111");
+}
+
 TEST_F(SqliteRecordset, RowsWithoutKeyAreWrittenByRowid) {
   // Two identical rows: a change or a delete must touch exactly one of them.
   auto rs = Open("SELECT * FROM LOGROWS WHERE MSG = 'same'");
