@@ -4,6 +4,7 @@
 
 #include "vbscript/builtins.h"
 #include "vbscript/compiler.h"
+#include "vbscript/lexer.h"
 #include "vbscript/err_object.h"
 #include "vbscript/parser.h"
 #include "vbscript/script_errors.h"
@@ -131,8 +132,32 @@ void Interpreter::Reset() {
   err_->Clear();
 }
 
+namespace {
+
+// A name scripts can write: a letter, then letters, digits or underscores,
+// and not a reserved word.
+bool IsScriptName(std::string_view name) {
+  if (name.empty() || name.size() > 255) return false;
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (!letter(name[0])) return false;
+  for (char c : name) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  Kw kw = KeywordOf(name);
+  return kw == Kw::None || kw >= Kw::Step;
+}
+
+}  // namespace
+
 void Interpreter::AddObject(std::string_view name, const Variant& object) {
+  // As the script control does, a name that scripts could not write, or one
+  // already given, is refused: the caller decides what to skip.
+  if (!IsScriptName(name)) {
+    throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: '" + std::string(name) + "'",
+                  kRuntimeSource);
+  }
   Cell* cell = Intern(name);
+  if (cell->kind == Cell::Kind::NamedObject) throw VbError(vberr::kDuplicateKey, "", kRuntimeSource);
   Variant old = std::move(cell->value);
   cell->kind = Cell::Kind::NamedObject;
   cell->value = object;

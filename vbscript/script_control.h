@@ -45,6 +45,8 @@ class ScriptControl {
   // Removes all code, variables and named objects, and clears Error().
   void Reset();
   // Makes `object` reachable by `name` (any case) from the code added later.
+  // Raises 5 when `name` is not a name scripts can write (blanks, a leading
+  // digit, a reserved word) and 457 when the name was already added.
   void AddObject(std::string_view name, const Variant& object);
   // Compiles `code` and runs its top-level statements. A syntax or run-time
   // error fills Error() and raises VbError with the error's number.

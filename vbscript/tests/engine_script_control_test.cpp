@@ -118,6 +118,30 @@ TEST_F(ScriptControlTest, HostObjectsAreReachedByNameAndDefaultMember) {
   EXPECT_EQ(field.AsObject()->TypeName(), "Field");
 }
 
+TEST_F(ScriptControlTest, NamedObjectsMustBeWritableNamesAndAddedOnce) {
+  auto other = std::make_shared<FakeRecordset>();
+  for (const char* bad : {"My Step", "1st", "", "Dim", "a-b"}) {
+    try {
+      control.AddObject(bad, Variant(ObjectRef(other)));
+      ADD_FAILURE() << "accepted " << bad;
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), 5) << bad;
+    }
+  }
+  try {
+    control.AddObject("source", Variant(ObjectRef(other)));
+    ADD_FAILURE() << "accepted a second SOURCE";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), 457);
+  }
+  EXPECT_EQ(control.Eval("SOURCE(\"CUSTNO\")").ToLong(), 4711);  // the first one stays
+  control.AddObject("Step_2", Variant(ObjectRef(other)));      // underscores and digits are fine
+  int count = 0;
+  control.AddCode("n = 0\nFor Each s In Steps\n  n = n + 1\nNext");
+  count = control.Eval("n").ToLong();
+  EXPECT_EQ(count, 1);
+}
+
 TEST_F(ScriptControlTest, SqlExecuteBridgeCallsTheStepByCaptionOrPosition) {
   step->answers["TOTAL"] = Variant(99.5);
   control.AddCode(kSqlExecute);
