@@ -254,6 +254,11 @@ Variant Interpreter::Eval(std::string_view expression) {
     throw;
   } catch (const VbError& e) {
     throw Locate(e, *compiled->source, compiled->expr->pos());
+  } catch (const std::bad_alloc&) {
+    throw Locate(VbError(7), *compiled->source, compiled->expr->pos());
+  } catch (const std::exception& e) {
+    // A host object's own C++ failure, reported as ExecBlock does.
+    throw Locate(VbError(51, e.what()), *compiled->source, compiled->expr->pos());
   }
 }
 

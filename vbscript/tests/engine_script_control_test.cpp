@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 #include <thread>
 
 #include "core/collection.h"
@@ -177,6 +178,33 @@ TEST_F(ScriptControlTest, HostErrorNumberReachesTheCallerWithItsLine) {
   EXPECT_EQ(control.Error().Line, 2);
   EXPECT_EQ(control.Error().Column, 1);
   EXPECT_EQ(control.Error().Text, "y = SOURCE(\"CUSTNO\")");
+}
+
+// A host that fails with an HRESULT-shaped number or a C++ exception of its own.
+class Thrower final : public Object {
+ public:
+  std::string TypeName() const override { return "Thrower"; }
+  Variant Invoke(std::string_view name, InvokeKind, Args) override {
+    if (IEquals(name, "Hresult")) throw VbError(static_cast<int32_t>(0x800A000Du), "Type mismatch", "Host");
+    if (IEquals(name, "Cpp")) throw std::out_of_range("index 7 past the end");
+    throw VbError::NotSupported(name);
+  }
+};
+
+TEST_F(ScriptControlTest, HostFailuresOfOtherShapesBecomeScriptErrors) {
+  control.AddObject("Host", Variant(ObjectRef(std::make_shared<Thrower>())));
+  EXPECT_THROW(control.Eval("Host.Hresult"), VbError);
+  EXPECT_EQ(control.Error().Number, 13);  // &H800A000D surfaces as 13
+  EXPECT_EQ(control.Error().Source, "Host");
+  EXPECT_THROW(control.AddCode("x = Host.Cpp"), VbError);
+  EXPECT_EQ(control.Error().Number, 51);
+  EXPECT_EQ(control.Error().Line, 1);
+  EXPECT_THROW(control.Eval("Host.Cpp"), VbError);
+  EXPECT_EQ(control.Error().Number, 51);
+  EXPECT_EQ(control.Error().Description, "index 7 past the end");
+  // Under Resume Next the script goes on and Err holds the failure.
+  control.AddCode("On Error Resume Next\nx = Host.Nope\nn = Err.Number");
+  EXPECT_EQ(control.Eval("n").ToLong(), 438);
 }
 
 TEST_F(ScriptControlTest, SyntaxErrorFillsTheErrorObjectAndRunsNothing) {
