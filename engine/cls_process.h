@@ -87,8 +87,10 @@ class clsProcess : public Object, public DesignerProcess {
   std::shared_ptr<cLines> Lines() override;
   std::shared_ptr<cFormulas> Formulas();
   // Reads a document (the default template for an empty name) into the
-  // collections. Returns "" or the load-error text; structural failures
-  // raise. With `Form`, steps and links are mirrored on that window.
+  // collections. Returns "" or the load-error text; a process that already
+  // holds steps, links or formulas gets an error text and is left as it is;
+  // structural failures raise. With `Form`, steps and links are mirrored on
+  // that window.
   std::string LoadIntegration(const std::string& Filename, std::shared_ptr<DesignerWindow> Form = nullptr);
   // True when a TARGET mapping refers to the formula (exact case).
   bool isFormulaUsed(const std::string& formulaname);

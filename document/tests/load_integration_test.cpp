@@ -48,6 +48,18 @@ TEST(LoadIntegration, TemplateWithAWindowPlacesEveryStepAndLink) {
   EXPECT_EQ(w.window->Indexes("ln"), (std::vector<int16_t>{0, 1, 2, 3}));
 }
 
+TEST(LoadIntegration, StepTheWindowCannotShowEndsTheLoad) {
+  // Without its picture source the window refuses the TARGET step; its
+  // payload must not land on the step added before it.
+  testing::WindowedProcess w;
+  w.window->RemoveMember("imgStorage");
+  VbError e = ErrorFrom([&] { w.process->LoadIntegration("", w.window); });
+  EXPECT_EQ(e.number(), 5);
+  EXPECT_THAT(e.description(), HasSubstr("node 2 (\"TARGET\")"));
+  EXPECT_EQ(StepsOf(*w.process), (std::vector<std::string>{"k1 1 START (660,500)"}));
+  EXPECT_EQ(PayloadsOf(*w.process), (std::vector<std::string>{"none"}));
+}
+
 TEST(LoadIntegration, DocumentIsReadIntoANewProcessOnly) {
   clsProcess p;
   ASSERT_EQ(p.LoadIntegration(""), "");
