@@ -256,8 +256,10 @@ class Fields : public Object {
   void Refresh();
 
  private:
+  Field& At(int32_t index);  // index checked by the caller
+
   std::shared_ptr<RecordsetState> state_;
-  std::vector<std::shared_ptr<Field>> items_;
+  std::vector<std::shared_ptr<Field>> items_;  // by position; made on first use
 };
 
 class Recordset : public Object {

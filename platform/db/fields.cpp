@@ -125,6 +125,12 @@ Variant Field::Invoke(std::string_view name, InvokeKind kind, Args args) {
 
 Fields::Fields(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
 
+Field& Fields::At(int32_t index) {
+  auto& slot = items_[static_cast<size_t>(index)];
+  if (!slot) slot = std::make_shared<Field>(state_, index);
+  return *slot;
+}
+
 int32_t Fields::Count() const {
   return state_->open ? state_->visible : static_cast<int32_t>(state_->columns.size());
 }
@@ -132,14 +138,15 @@ int32_t Fields::Count() const {
 void Fields::Refresh() {
   // Field objects are kept by position, so references taken earlier stay valid.
   size_t count = static_cast<size_t>(Count());
-  if (items_.size() > count) items_.resize(count);
-  while (items_.size() < count) items_.push_back(std::make_shared<Field>(state_, static_cast<int32_t>(items_.size())));
+  // Field objects are made when first asked for: a recordset re-opened per
+  // record usually touches one or two of its fields.
+  items_.resize(count);
 }
 
 Field& Fields::Item(std::string_view name) {
   if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
   for (int32_t i = 0; i < Count(); ++i) {
-    if (IEquals(state_->columns[static_cast<size_t>(i)].name, name)) return *items_[static_cast<size_t>(i)];
+    if (IEquals(state_->columns[static_cast<size_t>(i)].name, name)) return At(i);
   }
   Raise(vberr::kItemNotFound, VbError::StandardDescription(vberr::kItemNotFound) + " (Field '" + std::string(name) + "')");
 }
@@ -150,7 +157,7 @@ Field& Fields::Item(const Variant& name_or_index0) {
   if (name_or_index0.Type() == VarType::Long || name_or_index0.Type() == VarType::Integer) {
     int32_t index = name_or_index0.ToLong();
     if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
-    if (index >= 0 && index < Count()) return *items_[static_cast<size_t>(index)];
+    if (index >= 0 && index < Count()) return At(index);
   }
   Variant key = name_or_index0.Resolved();
   if (key.IsString()) return Item(std::string_view(key.AsString()));
@@ -160,7 +167,7 @@ Field& Fields::Item(const Variant& name_or_index0) {
   if (index < 0 || index >= Count()) {
     Raise(vberr::kItemNotFound, VbError::StandardDescription(vberr::kItemNotFound) + " (Field " + std::to_string(index) + ")");
   }
-  return *items_[static_cast<size_t>(index)];
+  return At(index);
 }
 
 void Fields::Append(std::string_view name, int32_t type, int32_t defined_size, int32_t attributes) {
@@ -224,7 +231,7 @@ Variant Fields::Invoke(std::string_view name, InvokeKind kind, Args args) {
 std::vector<Variant> Fields::Enumerate() {
   if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
   std::vector<Variant> out;
-  for (auto& f : items_) out.emplace_back(ObjectRef(f));
+  for (int32_t i = 0; i < Count(); ++i) out.emplace_back(At(i).shared_from_this());
   return out;
 }
 
