@@ -56,17 +56,14 @@ std::vector<ado::ConnectionRef> TargetConnections(cShapes& shapes) {
 
 int16_t clsProcess::RunFile(const std::string& Filename) {
   gbLog->AddLog("VeldraneRunner: Loading " + Filename);
+  // A document that does not load is not run: running whatever the object
+  // holds would only fail later, or worse, run a half-read flow. (A second
+  // document is refused by the loader: steps would be there twice.)
   std::string failure;
-  if (Shapes()->Collection()->Count() > 0) {
-    // Loading adds to what the object holds: every caption would be there
-    // twice and the run could not start.
-    failure = "the process object already holds an integration; load '" + Filename + "' into a new one";
-  } else {
-    try {
-      failure = LoadIntegration(Filename);
-    } catch (const VbError& e) {
-      failure = e.description();
-    }
+  try {
+    failure = LoadIntegration(Filename);
+  } catch (const VbError& e) {
+    failure = e.description();
   }
   if (!failure.empty()) {
     gbLog->AddLog("VeldraneRunner ERROR: " + failure);

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/object.h"
+#include "engine/run_transactions.h"
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "model/c_shape.h"
@@ -41,14 +42,45 @@ void Absorbing(F&& statement) {
   }
 }
 
+// Runs a statement whose failure the step absorbs. On PostgreSQL a failed
+// statement aborts the transaction around it (a run's batch, a step-wise
+// run), and every later write of the run would fail with it; there the
+// statement runs under a savepoint of its own, rolled back when it fails.
+// The statement's failure is raised again for the caller to absorb.
+template <class F>
+void IsolatedOnServer(ado::Connection& cn, F&& statement) {
+  bool isolated = false;
+  if (IsPostgres(cn)) {
+    try {
+      cn.BeginTrans();
+      isolated = true;
+    } catch (const VbError&) {
+      // No savepoint to be had: the statement runs as it is.
+    }
+  }
+  try {
+    statement();
+  } catch (const VbError&) {
+    if (isolated) Absorbing([&] { cn.RollbackTrans(); });
+    throw;
+  }
+  if (isolated) {
+    try {
+      cn.CommitTrans();
+    } catch (const VbError&) {
+      Absorbing([&] { cn.RollbackTrans(); });
+    }
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<ado::Recordset> cShape::data() {
   if (objType != aData && objType != aStorage) return nullptr;
   std::shared_ptr<ado::Recordset> rows = OpenData(objElements);
   if (!rows) {
-    throw VbError(vberr::kObjectNotSet,
-                  "The rows of step '" + sCaption() + "' could not be opened (see the run log)");
+    throw VbError(vberr::kObjectRequired,
+                  "Object required: the rows of step '" + sCaption() + "' could not be opened (see the run log)");
   }
   return rows;
 }
@@ -62,7 +94,9 @@ Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
   // Every failure gives the empty value and nothing is logged: a formula
   // asking for something that is not there simply gets nothing.
   try {
-    ado::RecordsetRef rows = cnSource()->Execute(sql.ToText(), -1);
+    ado::RecordsetRef rows;
+    std::shared_ptr<ado::Connection> cn = cnSource();
+    IsolatedOnServer(*cn, [&] { rows = cn->Execute(sql.ToText(), -1); });
     if (rows->State() == ado::adStateClosed || rows->IsEOF()) return Variant();
     ado::Field& field = rows->GetFields().Item(Field);
     // The field itself: a script reading it as a value gets its Value, and
@@ -93,7 +127,11 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
     const auto* source = std::get_if<tData>(&payload);
     if (mData->State() == ado::adStateClosed && source) {
       std::string text = source->sourcetype == "table" ? "SELECT * FROM " + source->Source : source->Source;
-      Absorbing([&] { mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenStatic, ado::adLockReadOnly, -1); });
+      Absorbing([&] {
+        IsolatedOnServer(*cn, [&] {
+          mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenStatic, ado::adLockReadOnly, -1);
+        });
+      });
     }
   } else if (objType == aStorage) {
     if (mData->State() == ado::adStateClosed && !mQuery.empty()) {
@@ -102,7 +140,9 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
         Absorbing([&] { mData->SetCursorLocation(ado::adUseClient); });
       }
       Absorbing([&] {
-        mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+        IsolatedOnServer(*cn, [&] {
+          mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+        });
       });
     }
   }

@@ -24,22 +24,28 @@ bool clsProcess::isFormulaUsed(const std::string& formulaname) {
 }
 
 std::string clsProcess::CheckFormula(const std::string& Text) {
-  // Every TARGET step shows the formula its table's columns: with its lookup
-  // rows when it has key conditions, else no row at all.
-  for (auto& step : *Shapes()->Collection()) {
-    if (step->objType != aStorage) continue;
-    std::string query = BuildQuery(*step);
-    const RunState& run = EnsureRunState(run_);
-    const auto* payload = std::get_if<tStorage>(&step->objElements);
-    if (run.lookup_null && payload) {
-      step->setQuery(SelectNothing(payload->target));
-    } else {
-      step->setQuery(TargetQuery(query, run.query_keyed));
-    }
-  }
-  PrepareScript();
-
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
+  try {
+    // Every TARGET step shows the formula its table's columns: with its
+    // lookup rows when it has key conditions, else with no row at all.
+    for (auto& step : *Shapes()->Collection()) {
+      if (step->objType != aStorage) continue;
+      std::string query = BuildQuery(*step);
+      const RunState& run = EnsureRunState(run_);
+      const auto* payload = std::get_if<tStorage>(&step->objElements);
+      if (run.lookup_null && payload) {
+        step->setQuery(SelectNothing(payload->target));
+      } else {
+        step->setQuery(TargetQuery(query, run.query_keyed));
+      }
+    }
+    PrepareScript();
+  } catch (const VbError& e) {
+    // Not the engine's failure (the log's history row could not be written):
+    // reported in the same form, without a source line.
+    return e.description() + " - " + Translate(" - On Line ", "clsProcess") + "0";
+  }
+
   try {
     engine.AddCode(Text);
     engine.Eval("Main");
@@ -48,10 +54,6 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
     const vbs::ScriptError& error = engine.Error();
     // A column read from a TARGET step without rows: the text is fine.
     if (error.Number == vberr::kNoCurrentRecord) return std::string();
-    if (error.Number == 0) {
-      // Not the engine's own failure: reported in the same form.
-      return e.description() + " - " + Translate(" - On Line ", "clsProcess") + "0";
-    }
     return error.Description + " - " + error.Text + Translate(" - On Line ", "clsProcess") + std::to_string(error.Line);
   }
 }

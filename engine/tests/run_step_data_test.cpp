@@ -1,0 +1,132 @@
+// The data side of a step: how SOURCE and TARGET steps open their rows,
+// what they keep, what they log when opening fails, and ExecuteSql.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/tests/run_test_support.h"
+
+namespace veldrane::run_testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+class StepDataTest : public RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    db = SqliteDatabase("db", "CREATE TABLE SRC (ID INTEGER, NAME TEXT);"
+                              "INSERT INTO SRC VALUES (1, 'Ann'), (2, 'Ben')");
+  }
+  std::shared_ptr<cShape> Logged(std::shared_ptr<cShape> step) {
+    step->gbLog = log;
+    return step;
+  }
+
+  std::string db;
+  clsProcess p;
+  FlowBuilder flow{p};
+  std::shared_ptr<clsLog> log = std::make_shared<clsLog>();
+};
+
+TEST_F(StepDataTest, SourceOpensATableOrItsQueryText) {
+  auto table = Logged(flow.Source("T", "a", db, "SRC", "table"));
+  EXPECT_EQ(table->data()->Source(), "SELECT * FROM SRC");
+  EXPECT_EQ(table->data()->RecordCount(), 2);
+  // Anything but "table", exactly, is a query.
+  auto capital = Logged(flow.Source("Q", "a", db, "SELECT NAME FROM SRC WHERE ID = 2", "Table"));
+  EXPECT_EQ(capital->data()->Source(), "SELECT NAME FROM SRC WHERE ID = 2");
+  EXPECT_EQ(capital->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ben");
+  EXPECT_TRUE(log->Text().empty());
+}
+
+TEST_F(StepDataTest, SourceRowsAreOpenedOnceAndKeepTheirPosition) {
+  auto source = Logged(flow.Source("S", "a", db, "SRC"));
+  auto rows = source->data();
+  rows->MoveNext();
+  RunSql(db, "DELETE FROM SRC");
+  EXPECT_EQ(source->data(), rows);
+  EXPECT_EQ(source->data()->GetFields().Item(std::string_view("ID")).Value().ToText(), "2");
+  // setQuery discards them: the next read opens the source afresh.
+  source->setQuery("");
+  EXPECT_NE(source->data(), rows);
+  EXPECT_EQ(source->data()->RecordCount(), 0);
+}
+
+TEST_F(StepDataTest, TargetRowsFollowEachQueryAndStayClosedWithoutOne) {
+  auto target = Logged(flow.Target("T", "a", db, "SRC", "Insert", {}));
+  auto closed = target->data();
+  EXPECT_EQ(closed->State(), ado::adStateClosed);
+  EXPECT_EQ(target->data(), closed);
+  EXPECT_EQ(target->cnSource()->State(), ado::adStateOpen);
+  target->setQuery("SELECT * FROM SRC WHERE ID = '2'");
+  auto found = target->data();
+  EXPECT_NE(found, closed);
+  EXPECT_EQ(found->RecordCount(), 1);
+  EXPECT_EQ(found->LockType(), ado::adLockOptimistic);
+  EXPECT_EQ(target->data(), found);  // not re-opened until the next setQuery
+  EXPECT_TRUE(log->Text().empty());
+}
+
+TEST_F(StepDataTest, ConnectionThatCannotOpenIsCriticalAtEveryRead) {
+  auto target = Logged(flow.Target("Orders out", "a", "Provider=SQLite;Data Source=" + databases + "/nope.db", "SRC",
+                                   "Insert", {}));
+  std::vector<std::string> raised;
+  log->LogAdded.connect([&](std::string& t) { raised.push_back(t); });
+  EXPECT_THROW(target->data(), VbError);
+  EXPECT_THROW(target->data(), VbError);
+  EXPECT_TRUE(log->IsCritical());
+  EXPECT_THAT(LogEntries(*log), ElementsAre("CRITICAL ERROR: Error opening connection Orders out",
+                                            "CRITICAL ERROR: Error opening connection Orders out"));
+  EXPECT_EQ(raised.size(), 2u);
+}
+
+TEST_F(StepDataTest, UnknownProviderFailsToOpenButReadsBack) {
+  auto target = Logged(flow.Target("T", "a", "Provider=SLXOLEDB.1;Data Source=x", "SRC", "Insert", {}));
+  EXPECT_THROW(target->data(), VbError);
+  EXPECT_EQ(target->cnSource()->Provider(), "SLXOLEDB.1");
+  EXPECT_TRUE(log->IsCritical());
+}
+
+TEST_F(StepDataTest, QueryThatFailsIsAnOrdinaryEntry) {
+  auto source = Logged(flow.Source("S", "a", db, "MISSING_TABLE"));
+  try {
+    source->data();
+    FAIL() << "data raised nothing";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), vberr::kObjectRequired);
+  }
+  std::vector<std::string> entries = LogEntries(*log);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_THAT(entries[0], StartsWith("CRITICAL ERROR:"));
+  EXPECT_NE(entries[0].find("MISSING_TABLE"), std::string::npos);
+  EXPECT_NE(entries[0].substr(15, 1), " ");  // no blank before the provider's text
+  EXPECT_FALSE(log->IsCritical());
+}
+
+TEST_F(StepDataTest, ExecuteSqlGivesTheFirstRowsFieldOrNothing) {
+  auto target = Logged(flow.Target("T", "a", db, "SRC", "Insert", {}));
+  // Never opened: nothing.
+  EXPECT_TRUE(target->ExecuteSql(Variant("SELECT 1 AS X"), Variant("X")).IsEmpty());
+  target->data();
+  EXPECT_EQ(target->ExecuteSql(Variant("SELECT NAME FROM SRC ORDER BY ID"), Variant("NAME")).Resolved().ToText(), "Ann");
+  EXPECT_EQ(target->ExecuteSql(Variant("SELECT ID, NAME FROM SRC ORDER BY ID DESC"), Variant(int32_t{1})).Resolved().ToText(),
+            "Ben");
+  EXPECT_TRUE(target->ExecuteSql(Variant("SELECT NAME FROM SRC WHERE ID = 9"), Variant("NAME")).IsEmpty());
+  EXPECT_TRUE(target->ExecuteSql(Variant("SELECT NAME FROM SRC"), Variant("NOPE")).IsEmpty());
+  EXPECT_TRUE(target->ExecuteSql(Variant("SELEC nonsense"), Variant("NAME")).IsEmpty());
+  EXPECT_TRUE(target->ExecuteSql(Variant("UPDATE SRC SET NAME = 'x' WHERE ID = 9"), Variant("NAME")).IsEmpty());
+  EXPECT_TRUE(log->Text().empty());
+  // The same through the step's script face.
+  std::vector<Variant> args{Variant("SELECT COUNT(*) AS N FROM SRC"), Variant("N")};
+  EXPECT_EQ(target->Invoke("executesql", InvokeKind::Get, args).Resolved().ToText(), "2");
+}
+
+TEST_F(StepDataTest, OtherStepTypesHaveNoRows) {
+  EXPECT_EQ(flow.Step(aStart, "START")->data(), nullptr);
+  EXPECT_EQ(flow.Step(aDecission, "D")->data(), nullptr);
+  EXPECT_TRUE(flow.Step(aStop, "END")->Invoke("data", InvokeKind::Get, {}).IsNothing());
+}
+
+}  // namespace
+}  // namespace veldrane::run_testing

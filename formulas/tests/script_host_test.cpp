@@ -1,0 +1,114 @@
+// The script host: what a prepared engine knows (each step's rows under its
+// caption, Steps, SQLExecute), how formulas and expressions are evaluated,
+// and what a failed evaluation leaves in the log.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/tests/run_test_support.h"
+#include "vbscript/script_control.h"
+
+namespace veldrane {
+
+// Reaches the script host's operations, which only the engine calls.
+struct ProcessProbe {
+  static Variant Evaluate(clsProcess& p, const std::string& value) { return p.EvaluateValue(value); }
+  static void Prepare(clsProcess& p) { p.PrepareScript(); }
+};
+
+namespace run_testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ScriptHostTest : public RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    db = SqliteDatabase("db", "CREATE TABLE SRC (ID INTEGER, NAME TEXT);"
+                              "INSERT INTO SRC VALUES (1, 'Ann'), (2, 'Ben')");
+    source = flow.Source("SOURCE", "a", db, "SRC");
+    target = flow.Target("TARGET", "a", db, "SRC", "Insert", {});
+  }
+  Variant Eval(const std::string& value) { return ProcessProbe::Evaluate(p, value); }
+
+  std::string db;
+  clsProcess p;
+  FlowBuilder flow{p};
+  std::shared_ptr<cShape> source, target;
+};
+
+TEST_F(ScriptHostTest, ExpressionsAndFormulasAreEvaluatedByTheEngine) {
+  ProcessProbe::Prepare(p);
+  Variant ten = Eval("10");
+  EXPECT_EQ(ten.ToLong(), 10);
+  EXPECT_TRUE(ten.IsNumber());
+  // A step's caption names its rows; a field read is a value, not an object.
+  Variant name = Eval("SOURCE(\"NAME\")");
+  EXPECT_TRUE(name.IsString());
+  EXPECT_EQ(name.AsString(), "Ann");
+  // The formula's name is looked up without regard to case.
+  p.Formulas()->AddFormula("total", "Function Main\r\n  Main = SOURCE(\"ID\") + 41\r\nEnd Function");
+  EXPECT_EQ(Eval("FORMULA!Total").ToLong(), 42);
+  EXPECT_TRUE(p.Log()->Text().empty());
+}
+
+TEST_F(ScriptHostTest, FailedEvaluationIsEmptyAndLoggedAsAFailedRecord) {
+  std::string doc = databases + "/doc.xml";
+  p.SaveIntegration(doc);  // gives the process its file name
+  ProcessProbe::Prepare(p);
+  EXPECT_TRUE(Eval("FORMULA!Missing").IsEmpty());
+  EXPECT_TRUE(Eval("1 +").IsEmpty());
+  std::vector<HistoryRow> rows = HistoryRows(executionlogdata);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["NAME"], doc);
+  EXPECT_EQ(rows[0]["RECORD"], std::to_string(p.Statistics().CurrRecord));
+  EXPECT_EQ(rows[0]["ERRNUMBER"], "5");
+  EXPECT_THAT(rows[0]["ERRDESC"], HasSubstr("Missing"));
+  EXPECT_EQ(rows[1]["ERRNUMBER"], "1002");  // the engine's syntax error
+  std::vector<std::string> entries = LogEntries(*p.Log());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_NE(p.Log()->Text().find(":"), std::string::npos);  // stamped
+}
+
+TEST_F(ScriptHostTest, FormulaWithoutMainRunsTheMainAddedBeforeSinceTheReset) {
+  p.Formulas()->AddFormula("One", "Function Main\r\n  Main = 1\r\nEnd Function");
+  p.Formulas()->AddFormula("Helper", "Function Twice(x)\r\n  Twice = 2 * x\r\nEnd Function");
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("FORMULA!One").ToLong(), 1);
+  EXPECT_EQ(Eval("FORMULA!Helper").ToLong(), 1);
+  EXPECT_EQ(Eval("Twice(4)").ToLong(), 8);
+  // A reset forgets every formula's code.
+  ProcessProbe::Prepare(p);
+  EXPECT_TRUE(Eval("Twice(4)").IsEmpty());
+}
+
+TEST_F(ScriptHostTest, SqlExecuteRunsOnAStepsConnectionByCaptionOrPosition) {
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SQLExecute(\"TARGET\", \"SELECT NAME FROM SRC WHERE ID = 2\", \"NAME\")").ToText(), "Ben");
+  EXPECT_EQ(Eval("SQLExecute(1, \"SELECT COUNT(*) AS N FROM SRC\", \"N\")").ToLong(), 2);
+  EXPECT_TRUE(Eval("SQLExecute(\"TARGET\", \"SELECT NAME FROM SRC WHERE ID = 9\", \"NAME\")").IsEmpty());
+  EXPECT_EQ(Eval("Steps.Count").ToLong(), 2);
+  EXPECT_EQ(Eval("Steps(\"target\").sCaption").ToText(), "TARGET");
+  EXPECT_TRUE(p.Log()->Text().empty());
+}
+
+TEST_F(ScriptHostTest, SecondStepWithACaptionIsNotGivenToTheEngine) {
+  std::string other = SqliteDatabase("other", "CREATE TABLE SRC (ID INTEGER, NAME TEXT); INSERT INTO SRC VALUES (7, 'Zed')");
+  flow.Source("source", "b", other, "SRC");
+  flow.Source("LAST", "b", other, "SRC");
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SOURCE(\"ID\")").ToLong(), 1);
+  // Steps stops at the duplicate: SOURCE and TARGET only.
+  EXPECT_EQ(Eval("Steps.Count").ToLong(), 2);
+  EXPECT_EQ(Eval("LAST(\"NAME\")").ToText(), "Zed");
+}
+
+TEST_F(ScriptHostTest, PreparingOpensTargetRowsWithTheirQuery) {
+  target->setQuery("SELECT * FROM SRC WHERE ID = 2");
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("TARGET(\"NAME\")").ToText(), "Ben");
+}
+
+}  // namespace
+}  // namespace run_testing
+}  // namespace veldrane
