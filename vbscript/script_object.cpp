@@ -28,6 +28,28 @@ void Terminate(ScriptObject* object, std::weak_ptr<Interpreter*> engine) {
   delete object;
 }
 
+// Instances released while another is being released (the fields of a
+// long linked list) wait here instead of being freed recursively, which
+// would exhaust the stack on a chain of a few hundred thousand objects.
+struct PendingRelease {
+  ScriptObject* object;
+  std::weak_ptr<Interpreter*> engine;
+};
+thread_local std::vector<PendingRelease> t_pending;
+thread_local bool t_releasing = false;
+
+void Release(ScriptObject* object, std::weak_ptr<Interpreter*> engine) {
+  t_pending.push_back(PendingRelease{object, std::move(engine)});
+  if (t_releasing) return;
+  t_releasing = true;
+  while (!t_pending.empty()) {
+    PendingRelease next = std::move(t_pending.back());
+    t_pending.pop_back();
+    Terminate(next.object, std::move(next.engine));
+  }
+  t_releasing = false;
+}
+
 class ProcRef final : public Object {
  public:
   ProcRef(std::shared_ptr<const Proc> proc, std::weak_ptr<Interpreter*> engine)
@@ -113,7 +135,7 @@ Variant ScriptObject::InvokeResolved(const ClassMember& m, std::string_view name
 ObjectRef NewScriptObject(Interpreter& interp, std::shared_ptr<const ClassDef> cls) {
   std::weak_ptr<Interpreter*> engine = interp.handle();
   std::shared_ptr<ScriptObject> object(new ScriptObject(cls, engine),
-                                       [engine](ScriptObject* o) { Terminate(o, engine); });
+                                       [engine](ScriptObject* o) { Release(o, engine); });
   if (cls->initialize) interp.CallProcValues(*cls->initialize, object.get(), Args());
   return object;
 }
