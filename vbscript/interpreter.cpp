@@ -1,5 +1,9 @@
 #include "vbscript/interpreter.h"
 
+#include <pthread.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "vbscript/builtins.h"
@@ -84,8 +88,34 @@ Interpreter::~Interpreter() {
   *self_ = nullptr;
 }
 
+namespace {
+
+// The lowest stack address script calls may reach on this thread: the
+// thread's own stack bottom plus a margin for what runs below the last
+// check (built-ins, host objects). Hosts may run the engine on threads with
+// small stacks, so the call count alone is not a safe limit.
+uintptr_t StackFloor() {
+  thread_local const uintptr_t floor = [] {
+    pthread_attr_t attr;
+    void* addr = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      pthread_attr_getstack(&attr, &addr, &size);
+      pthread_attr_destroy(&attr);
+    }
+    if (!addr) return uintptr_t{0};
+    size_t margin = std::min<size_t>(256 * 1024, size / 4);
+    return reinterpret_cast<uintptr_t>(addr) + margin;
+  }();
+  return floor;
+}
+
+}  // namespace
+
 Interpreter::DepthGuard::DepthGuard(Interpreter& i) : interp(i) {
-  if (++interp.depth_ > kMaxDepth) {
+  char probe = 0;
+  bool low_stack = reinterpret_cast<uintptr_t>(&probe) < StackFloor();
+  if (++interp.depth_ > kMaxDepth || low_stack) {
     --interp.depth_;
     throw Runtime(rerr::kOutOfStack);
   }

@@ -2,6 +2,7 @@
 // objects with default members, host error numbers passing through, Reset,
 // redefinition of Main, the SQLExecute bridge text, and the parse cache.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <map>
 #include <stdexcept>
@@ -327,6 +328,36 @@ TEST(ScriptControlTerminate, ResetReleasesScriptObjects) {
   EXPECT_EQ(log->Count(), 0);
   control.Reset();
   EXPECT_EQ(log->Count(), 1);
+}
+
+}  // namespace
+}  // namespace veldrane::vbs
+
+namespace veldrane::vbs {
+namespace {
+
+// Runs a runaway recursion on a thread with a small stack: the engine must
+// stop it with error 28 before the stack runs out.
+void* RunawayRecursion(void* result) {
+  ScriptControl control;
+  try {
+    control.AddCode("Function Down(n)\n  Down = Down(n + 1) + 1\nEnd Function\nx = Down(1)");
+  } catch (const VbError& e) {
+    *static_cast<int32_t*>(result) = e.number();
+  }
+  return nullptr;
+}
+
+TEST(ScriptControlStack, RecursionStopsBeforeASmallThreadStackRunsOut) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 384 * 1024);
+  int32_t number = 0;
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attr, RunawayRecursion, &number), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  EXPECT_EQ(number, 28);
 }
 
 }  // namespace
