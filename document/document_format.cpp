@@ -120,7 +120,8 @@ std::string LoadErrorText(const xml::ParseError& e) {
 }
 
 std::string ReadPlace::Describe() const {
-  std::string out = "integration document " + (document.empty() ? std::string("(default template)") : "'" + document + "'");
+  std::string out =
+      "integration document " + (document.empty() ? std::string("(default template)") : "'" + document + "'");
   if (node > 0) {
     out += ", node " + std::to_string(node);
     if (!caption.empty()) out += " (" + Quoted(caption) + ")";
@@ -133,7 +134,8 @@ VbError MissingItem(const ReadPlace& place, const std::string& what) {
 }
 
 VbError NotAnElement(const ReadPlace& place, const xml::Node& node, const std::string& where) {
-  return Raise(vberr::kTypeMismatch, "Type mismatch", place, Describe(node) + " stands " + where + ", where only elements belong");
+  return Raise(vberr::kTypeMismatch, "Type mismatch", place,
+               Describe(node) + " stands " + where + ", where only elements belong");
 }
 
 VbError Mismatch(const ReadPlace& place, const std::string& what) {

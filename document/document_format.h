@@ -29,7 +29,6 @@ int16_t StepTypeFromName(std::string_view name);
 // 0 when the text does not begin with a number.
 double LeadingNumber(std::string_view text);
 
-
 // The default template: one line, four steps, three links, no formulas.
 std::string_view DefaultTemplate();
 
@@ -49,12 +48,11 @@ struct ReadPlace {
 // Why a well-formed document does not fit the format. The description names
 // the cause, the place and the item: "Missing item in integration document
 // 'a.xml', node 2 ("TARGET"): storageconn has 2 children ...".
-VbError MissingItem(const ReadPlace& place, const std::string& what);      // 9
-VbError NotAnElement(const ReadPlace& place, const xml::Node& node,        // 13
-                     const std::string& where);
-VbError Mismatch(const ReadPlace& place, const std::string& what);         // 13
-VbError TooLarge(const ReadPlace& place, const std::string& what);         // 6
-VbError DuplicateName(const ReadPlace& place, const std::string& what);    // 457
+VbError MissingItem(const ReadPlace& place, const std::string& what);  // 9
+VbError NotAnElement(const ReadPlace& place, const xml::Node& node, const std::string& where);  // 13
+VbError Mismatch(const ReadPlace& place, const std::string& what);       // 13
+VbError TooLarge(const ReadPlace& place, const std::string& what);       // 6
+VbError DuplicateName(const ReadPlace& place, const std::string& what);  // 457
 
 // A field's `type` or `size`: a whole decimal number. Raises 13 when the text
 // is not one, 6 when it lies outside -32768..32767; `what` names the value.

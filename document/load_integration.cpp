@@ -81,7 +81,8 @@ void ReadLinks(const ReadPlace& document_place, const xml::Node& nodes, cLines& 
     for (const xml::Node& child : element.childElements()) {
       if (child.baseName() != "next") continue;
       std::vector<std::pair<std::string, std::string>> attributes = child.attributes();
-      if (attributes.empty()) throw document::MissingItem(place, "a next element has no attribute; its first must be caption");
+      if (attributes.empty())
+        throw document::MissingItem(place, "a next element has no attribute; its first must be caption");
       // `previous` elements are written for readers of the file only: every
       // link is made from the `next` at its start.
       lines.addLine(std::to_string(n), child.text(), attributes.front().second);
@@ -98,7 +99,8 @@ void ReadFormulas(const ReadPlace& place, const xml::Node& container, cFormulas&
     if (element.nodeType() != xml::Node::Type::Element) throw document::NotAnElement(place, element, "in formula");
     std::vector<std::pair<std::string, std::string>> attributes = element.attributes();
     if (attributes.empty()) {
-      throw document::MissingItem(place, "formula " + std::to_string(number) + " has no attribute; its first must be name");
+      throw document::MissingItem(place,
+                                  "formula " + std::to_string(number) + " has no attribute; its first must be name");
     }
     // A name already held is refused through the collection's Error event;
     // the load goes on.

@@ -64,7 +64,8 @@ tData ReadSourcePayload(const ReadPlace& place, const xml::Node& step) {
       auto fields = NewCollection<tFields>();
       size_t number = 0;
       // A SOURCE field never carries a mapping: any children are ignored.
-      for (const xml::Node& field : child.childElements()) fields->Add(ReadFieldAttributes(place, field, "datafields", ++number));
+      for (const xml::Node& field : child.childElements())
+        fields->Add(ReadFieldAttributes(place, field, "datafields", ++number));
       record.fields = fields;
     }
   }

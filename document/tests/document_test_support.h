@@ -83,7 +83,8 @@ inline std::vector<std::string> StepsOf(clsProcess& p) {
 // "1>4 yes" per link: its ends and its caption.
 inline std::vector<std::string> LinksOf(clsProcess& p) {
   std::vector<std::string> out;
-  for (const std::shared_ptr<cLine>& l : *p.Lines()->Collection()) out.push_back(l->sFrom() + ">" + l->sTo() + " " + l->sCaption());
+  for (const std::shared_ptr<cLine>& l : *p.Lines()->Collection())
+    out.push_back(l->sFrom() + ">" + l->sTo() + " " + l->sCaption());
   return out;
 }
 
@@ -110,7 +111,8 @@ inline std::vector<std::string> PayloadsOf(clsProcess& p) {
   for (const std::shared_ptr<cShape>& s : *p.Shapes()->Collection()) {
     const Payload& e = s->objElements;
     if (const auto* d = std::get_if<tData>(&e)) {
-      out.push_back("data " + d->connName + "|" + d->connString + "|" + d->sourcetype + "|" + d->Source + "|" + fields(d->fields));
+      out.push_back("data " + d->connName + "|" + d->connString + "|" + d->sourcetype + "|" + d->Source + "|" +
+                    fields(d->fields));
     } else if (const auto* t = std::get_if<tStorage>(&e)) {
       out.push_back("storage " + t->connName + "|" + t->connString + "|" + t->targettype + "|" + t->target + "|" +
                     t->shpOperation + "|" + fields(t->fields));

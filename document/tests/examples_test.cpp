@@ -79,7 +79,8 @@ TEST(Examples, DecisionIsPassedAlongItsFirstLink) {
   clsProcess p;
   ASSERT_EQ(p.LoadIntegration(Example("decision_flow.xml")), "");
   EXPECT_EQ(LinksOf(p), (std::vector<std::string>{"1>2 ", "2>3 ", "3>4 Yes", "3>5 No", "4>5 "}));
-  EXPECT_EQ(std::get<tDecission>(p.Shapes()->Collection()->Item("k3")->objElements).condition, "SOURCE(\"AMOUNT\") > 100");
+  EXPECT_EQ(std::get<tDecission>(p.Shapes()->Collection()->Item("k3")->objElements).condition,
+            "SOURCE(\"AMOUNT\") > 100");
   EXPECT_EQ(Target(p, "TARGET").shpOperation, "Insert");
 }
 

@@ -10,13 +10,13 @@ namespace {
 using testing::Document;
 using testing::ErrorFrom;
 using testing::FormulasOf;
+using ::testing::HasSubstr;
 using testing::LinksOf;
 using testing::PayloadsOf;
+using ::testing::StartsWith;
 using testing::StepsOf;
 using testing::TempFolder;
 using testing::WriteWholeFile;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
 
 std::shared_ptr<cShape> Step(clsProcess& p, const std::string& key) { return p.Shapes()->Collection()->Item(key); }
 
@@ -24,11 +24,11 @@ TEST(LoadIntegration, TemplateGivesFourStepsThreeLinksAndNoFormulas) {
   clsProcess p;
   EXPECT_EQ(p.LoadIntegration(""), "");
   EXPECT_EQ(StepsOf(p), (std::vector<std::string>{"k1 1 START (660,500)", "k2 4 TARGET (4800,500)",
-                                                   "k3 10 END (7140,500)", "k4 5 SOURCE (2550,500)"}));
+                                                  "k3 10 END (7140,500)", "k4 5 SOURCE (2550,500)"}));
   EXPECT_EQ(LinksOf(p), (std::vector<std::string>{"1>4 ", "2>3 ", "4>2 "}));
   EXPECT_EQ(p.Formulas()->Count(), 0);
-  EXPECT_EQ(PayloadsOf(p), (std::vector<std::string>{"none", "storage ||table||UpdateInsert|no fields",
-                                                      "string ''", "data ||sql||no fields"}));
+  EXPECT_EQ(PayloadsOf(p), (std::vector<std::string>{"none", "storage ||table||UpdateInsert|no fields", "string ''",
+                                                     "data ||sql||no fields"}));
   EXPECT_EQ(p.Filename(), "");
 }
 
@@ -124,12 +124,14 @@ TEST(LoadIntegration, LoadErrorTextIsBuiltPieceByPiece) {
 }
 
 TEST(LoadIntegration, TypeNamesAreComparedExactly) {
-  const char* names[] = {"start", "process", "decission", "storage", "data", "document", "processpredef", "window", "point", "stop"};
+  const char* names[] = {"start",    "process",       "decission", "storage", "data",
+                         "document", "processpredef", "window",    "point",   "stop"};
   for (int16_t type = 1; type <= 10; ++type) {
     EXPECT_EQ(document::StepTypeFromName(names[type - 1]), type);
     EXPECT_EQ(document::StepTypeName(type), names[type - 1]);
   }
-  for (const char* other : {"Start", "STOP", "", "decision", " data"}) EXPECT_EQ(document::StepTypeFromName(other), aNothing) << other;
+  for (const char* other : {"Start", "STOP", "", "decision", " data"})
+    EXPECT_EQ(document::StepTypeFromName(other), aNothing) << other;
   for (int16_t outside : {0, 11, -1, 300}) EXPECT_EQ(document::StepTypeName(outside), "") << outside;
 }
 
@@ -151,9 +153,9 @@ TEST(LoadIntegration, PositionsAreLeadingNumbers) {
   struct Case {
     const char* text;
     double value;
-  } cases[] = {{"2550", 2550}, {"12.5", 12.5},     {"12.5px", 12.5}, {"", 0},        {"abc", 0},
-               {"  -3e2x", -300}, {"1e", 1},       {".5", 0.5},      {"+7.", 7},     {"-", 0},
-               {"1.5E+2", 150}, {"3 4", 3},        {"e5", 0},        {"0x10", 0}};
+  } cases[] = {{"2550", 2550},    {"12.5", 12.5}, {"12.5px", 12.5}, {"", 0},    {"abc", 0},
+               {"  -3e2x", -300}, {"1e", 1},      {".5", 0.5},      {"+7.", 7}, {"-", 0},
+               {"1.5E+2", 150},   {"3 4", 3},     {"e5", 0},        {"0x10", 0}};
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(document::LeadingNumber(c.text), c.value) << c.text;
 
   TempFolder folder;
@@ -170,10 +172,12 @@ TEST(LoadIntegration, LinksComeFromNextElementsOnly) {
   const std::string path = folder.File("links.xml");
   // Node 3 names node 1 as its previous, but no next leads there; node 1's
   // next names a node that does not exist and is kept as it stands.
-  WriteWholeFile(path, Document("<node type=\"start\" x=\"0\" y=\"0\" caption=\"S\"><next caption=\"Yes\">2</next>"
-                                "<next caption=\"\">99</next></node>"
-                                "<node type=\"stop\" x=\"0\" y=\"0\" caption=\"E\"><previous caption=\"\">1</previous></node>"
-                                "<node type=\"process\" x=\"0\" y=\"0\" caption=\"P\"><previous caption=\"\">1</previous></node>"));
+  WriteWholeFile(
+      path,
+      Document("<node type=\"start\" x=\"0\" y=\"0\" caption=\"S\"><next caption=\"Yes\">2</next>"
+               "<next caption=\"\">99</next></node>"
+               "<node type=\"stop\" x=\"0\" y=\"0\" caption=\"E\"><previous caption=\"\">1</previous></node>"
+               "<node type=\"process\" x=\"0\" y=\"0\" caption=\"P\"><previous caption=\"\">1</previous></node>"));
   clsProcess p;
   ASSERT_EQ(p.LoadIntegration(path), "");
   EXPECT_EQ(LinksOf(p), (std::vector<std::string>{"1>2 Yes", "1>99 "}));
@@ -184,18 +188,19 @@ TEST(LoadIntegration, PayloadsAreReadByPositionAndName) {
   const std::string path = folder.File("payloads.xml");
   WriteWholeFile(
       path,
-      Document("<node type=\"data\" x=\"0\" y=\"0\" caption=\"SOURCE\">"
-               "<dataconn><connname>first</connname><connstring>c1</connstring></dataconn>"
-               "<dataconn><connname>crm</connname><connstring>Provider=SQLite;Data Source=a.db</connstring></dataconn>"
-               "<datasource type=\"table\">CUSTOMERS</datasource>"
-               "<datafields><field name=\"CUSTNO\" type=\"3\" size=\"4\"><f_value>x</f_value><f_lookup>y</f_lookup></field>"
-               "<field name=\"NAME\" type=\"-202\" size=\"50\"/></datafields></node>"
-               "<node type=\"storage\" x=\"0\" y=\"0\" caption=\"TARGET\">"
-               "<storageconn><connname>dw</connname><connstring>cs</connstring><operation>Lookup</operation></storageconn>"
-               "<storagetarget type=\"table\">CLIENTS</storagetarget>"
-               "<storagefields><field name=\"ID\" type=\"3\" size=\"4\"><f_value>SOURCE(\"CUSTNO\")</f_value>"
-               "<f_lookup>ID = 1</f_lookup></field><field name=\"NOTE\" type=\"200\" size=\"10\"/></storagefields></node>"
-               "<node type=\"decission\" x=\"0\" y=\"0\" caption=\"D\"><condition>a &gt; b</condition></node>"));
+      Document(
+          "<node type=\"data\" x=\"0\" y=\"0\" caption=\"SOURCE\">"
+          "<dataconn><connname>first</connname><connstring>c1</connstring></dataconn>"
+          "<dataconn><connname>crm</connname><connstring>Provider=SQLite;Data Source=a.db</connstring></dataconn>"
+          "<datasource type=\"table\">CUSTOMERS</datasource>"
+          "<datafields><field name=\"CUSTNO\" type=\"3\" size=\"4\"><f_value>x</f_value><f_lookup>y</f_lookup></field>"
+          "<field name=\"NAME\" type=\"-202\" size=\"50\"/></datafields></node>"
+          "<node type=\"storage\" x=\"0\" y=\"0\" caption=\"TARGET\">"
+          "<storageconn><connname>dw</connname><connstring>cs</connstring><operation>Lookup</operation></storageconn>"
+          "<storagetarget type=\"table\">CLIENTS</storagetarget>"
+          "<storagefields><field name=\"ID\" type=\"3\" size=\"4\"><f_value>SOURCE(\"CUSTNO\")</f_value>"
+          "<f_lookup>ID = 1</f_lookup></field><field name=\"NOTE\" type=\"200\" size=\"10\"/></storagefields></node>"
+          "<node type=\"decission\" x=\"0\" y=\"0\" caption=\"D\"><condition>a &gt; b</condition></node>"));
   clsProcess p;
   ASSERT_EQ(p.LoadIntegration(path), "");
   EXPECT_EQ(PayloadsOf(p),
@@ -211,9 +216,10 @@ TEST(LoadIntegration, PayloadsAreReadByPositionAndName) {
 TEST(LoadIntegration, FormulasComeFromTheFormulaContainerOnly) {
   TempFolder folder;
   const std::string path = folder.File("formulas.xml");
-  WriteWholeFile(path, Document("", "<formulas><formula name=\"Ignored\">x</formula></formulas>"
-                                    "<formula><formula name=\"Total\">Function Main\nMain = 1\nEnd Function</formula>"
-                                    "<anything name=\"TOTAL\">again</anything><f name=\"Tax\">Main = 2</f></formula>"));
+  WriteWholeFile(path, Document("",
+                                "<formulas><formula name=\"Ignored\">x</formula></formulas>"
+                                "<formula><formula name=\"Total\">Function Main\nMain = 1\nEnd Function</formula>"
+                                "<anything name=\"TOTAL\">again</anything><f name=\"Tax\">Main = 2</f></formula>"));
   clsProcess p;
   std::vector<std::string> refused;
   p.Formulas()->Error.connect([&](const std::string& text) { refused.push_back(text); });
@@ -252,26 +258,44 @@ INSTANTIATE_TEST_SUITE_P(
     Structure, LoadIntegrationFailure,
     ::testing::Values(
         Broken{"ThreeAttributes", Document(kStart + "<node type=\"stop\" x=\"0\" y=\"0\"/>"), 9, "node 2", 1, 0, 0},
-        Broken{"NextWithoutCaption", Document(kStart + kStop + "<node type=\"process\" x=\"0\" y=\"0\" caption=\"P\"><next>1</next></node>"),
+        Broken{"NextWithoutCaption",
+               Document(kStart + kStop + "<node type=\"process\" x=\"0\" y=\"0\" caption=\"P\"><next>1</next></node>"),
                9, "node 3 (\"P\")", 3, 1, 0},
-        Broken{"DatasourceWithoutType", Document(kStart + Source("<datasource>T</datasource>")), 9, "datasource", 2, 0, 0},
-        Broken{"StoragetargetWithoutType", Document(kStart + Target("<storagetarget>T</storagetarget>")), 9, "storagetarget", 2, 0, 0},
-        Broken{"DataconnWithOneChild", Document(kStart + Source("<dataconn><connname/></dataconn>")), 9, "dataconn", 2, 0, 0},
-        Broken{"StorageconnWithTwoChildren", Document(Target("<storageconn><connname/><connstring/></storageconn>")), 9, "storageconn", 1, 0, 0},
-        Broken{"FieldWithTwoAttributes", Document(Source("<datafields><field name=\"A\" type=\"3\"/></datafields>")), 9, "field 1 of datafields", 1, 0, 0},
-        Broken{"TypeNotANumber", Document(Target("<storagefields><field name=\"A\" type=\"int\" size=\"4\"/></storagefields>")), 13, "\"int\"", 1, 0, 0},
-        Broken{"TypeNotWhole", Document(Target("<storagefields><field name=\"A\" type=\"3.5\" size=\"4\"/></storagefields>")), 13, "\"3.5\"", 1, 0, 0},
-        Broken{"SizeOutOfRange", Document(Source("<datafields><field name=\"A\" type=\"3\" size=\"32768\"/></datafields>")), 6, "\"32768\"", 1, 0, 0},
+        Broken{"DatasourceWithoutType", Document(kStart + Source("<datasource>T</datasource>")), 9, "datasource", 2, 0,
+               0},
+        Broken{"StoragetargetWithoutType", Document(kStart + Target("<storagetarget>T</storagetarget>")), 9,
+               "storagetarget", 2, 0, 0},
+        Broken{"DataconnWithOneChild", Document(kStart + Source("<dataconn><connname/></dataconn>")), 9, "dataconn", 2,
+               0, 0},
+        Broken{"StorageconnWithTwoChildren", Document(Target("<storageconn><connname/><connstring/></storageconn>")), 9,
+               "storageconn", 1, 0, 0},
+        Broken{"FieldWithTwoAttributes", Document(Source("<datafields><field name=\"A\" type=\"3\"/></datafields>")), 9,
+               "field 1 of datafields", 1, 0, 0},
+        Broken{"TypeNotANumber",
+               Document(Target("<storagefields><field name=\"A\" type=\"int\" size=\"4\"/></storagefields>")), 13,
+               "\"int\"", 1, 0, 0},
+        Broken{"TypeNotWhole",
+               Document(Target("<storagefields><field name=\"A\" type=\"3.5\" size=\"4\"/></storagefields>")), 13,
+               "\"3.5\"", 1, 0, 0},
+        Broken{"SizeOutOfRange",
+               Document(Source("<datafields><field name=\"A\" type=\"3\" size=\"32768\"/></datafields>")), 6,
+               "\"32768\"", 1, 0, 0},
         Broken{"CaseDifferingTargetFields",
-               Document(kStart + kStop + Target("<storagefields><field name=\"Name\" type=\"3\" size=\"4\"/>"
-                                                "<field name=\"NAME\" type=\"3\" size=\"4\"/></storagefields>")),
+               Document(kStart + kStop +
+                        Target("<storagefields><field name=\"Name\" type=\"3\" size=\"4\"/>"
+                               "<field name=\"NAME\" type=\"3\" size=\"4\"/></storagefields>")),
                457, "node 3 (\"T\")", 3, 0, 0},
         Broken{"CommentBelowNodes", Document(kStart + "<!-- note -->" + kStop), 13, "a comment", 1, 0, 0},
-        Broken{"TextInAStep", Document(kStart + "<node type=\"stop\" x=\"0\" y=\"0\" caption=\"E\">text</node>"), 13, "\"text\"", 1, 0, 0},
-        Broken{"InstructionInDatafields", Document(Source("<datafields><?pi x?></datafields>")), 13, "processing instruction", 1, 0, 0},
-        Broken{"CommentInFormulas", Document(kStart + kStop, kFormula + "<!-- c --></formula>"), 13, "in formula", 2, 1, 1},
-        Broken{"FormulaWithoutName", Document(kStart + kStop, kFormula + "<f>2</f></formula>"), 9, "formula 2", 2, 1, 1},
-        Broken{"SecondNodes", "<veldrane><nodes>" + kStart + kStop + "</nodes><nodes/></veldrane>", 457, "second nodes", 2, 1, 0}),
+        Broken{"TextInAStep", Document(kStart + "<node type=\"stop\" x=\"0\" y=\"0\" caption=\"E\">text</node>"), 13,
+               "\"text\"", 1, 0, 0},
+        Broken{"InstructionInDatafields", Document(Source("<datafields><?pi x?></datafields>")), 13,
+               "processing instruction", 1, 0, 0},
+        Broken{"CommentInFormulas", Document(kStart + kStop, kFormula + "<!-- c --></formula>"), 13, "in formula", 2, 1,
+               1},
+        Broken{"FormulaWithoutName", Document(kStart + kStop, kFormula + "<f>2</f></formula>"), 9, "formula 2", 2, 1,
+               1},
+        Broken{"SecondNodes", "<veldrane><nodes>" + kStart + kStop + "</nodes><nodes/></veldrane>", 457, "second nodes",
+               2, 1, 0}),
     [](const ::testing::TestParamInfo<Broken>& info) { return std::string(info.param.name); });
 
 TEST_P(LoadIntegrationFailure, StopsAndKeepsWhatWasRead) {
@@ -293,8 +317,9 @@ TEST_P(LoadIntegrationFailure, StopsAndKeepsWhatWasRead) {
 TEST(LoadIntegration, PayloadFailureLeavesTheStepWithItsEmptyPayload) {
   TempFolder folder;
   const std::string path = folder.File("broken.xml");
-  WriteWholeFile(path, Document(Target("<storageconn><connname>n</connname><connstring>c</connstring><operation>Insert</operation>"
-                                       "</storageconn><storagetarget>T</storagetarget>")));
+  WriteWholeFile(
+      path, Document(Target("<storageconn><connname>n</connname><connstring>c</connstring><operation>Insert</operation>"
+                            "</storageconn><storagetarget>T</storagetarget>")));
   clsProcess p;
   EXPECT_EQ(ErrorFrom([&] { p.LoadIntegration(path); }).number(), 9);
   EXPECT_EQ(PayloadsOf(p), (std::vector<std::string>{"storage |||||no fields"}));
@@ -303,7 +328,8 @@ TEST(LoadIntegration, PayloadFailureLeavesTheStepWithItsEmptyPayload) {
 TEST(LoadIntegration, MoreThan32766StepElementsOverflowTheLinkCounter) {
   std::string nodes;
   nodes.reserve(32767 * 48);
-  for (int i = 1; i <= 32767; ++i) nodes += "<n type=\"point\" x=\"0\" y=\"0\" caption=\"\"><next caption=\"\">1</next></n>";
+  for (int i = 1; i <= 32767; ++i)
+    nodes += "<n type=\"point\" x=\"0\" y=\"0\" caption=\"\"><next caption=\"\">1</next></n>";
   TempFolder folder;
   const std::string path = folder.File("huge.xml");
   WriteWholeFile(path, Document(nodes));

@@ -11,13 +11,13 @@ namespace {
 
 using testing::ErrorFrom;
 using testing::FormulasOf;
+using ::testing::HasSubstr;
 using testing::LinksOf;
 using testing::PayloadsOf;
 using testing::ReadWholeFile;
 using testing::StepsOf;
 using testing::TempFolder;
 using testing::WindowedProcess;
-using ::testing::HasSubstr;
 
 const std::string kTemplateSaved =
     "<?xml version=\"1.0\"?>"
@@ -121,12 +121,13 @@ TEST(SaveIntegration, StepsAreRenumberedDenselyAfterRemovals) {
   // START, END, SOURCE, P are nodes 1..4 now.
   EXPECT_THAT(bytes, HasSubstr("caption=\"START\"><next caption=\"\">3</next></node>"));
   EXPECT_THAT(bytes, HasSubstr("caption=\"END\"><previous caption=\"done\">4</previous></node>"));
-  EXPECT_THAT(bytes, HasSubstr("caption=\"P\"><previous caption=\"\">3</previous><next caption=\"done\">2</next></node>"));
+  EXPECT_THAT(bytes,
+              HasSubstr("caption=\"P\"><previous caption=\"\">3</previous><next caption=\"done\">2</next></node>"));
 
   clsProcess again;
   ASSERT_EQ(again.LoadIntegration(path), "");
   EXPECT_EQ(StepsOf(again), (std::vector<std::string>{"k1 1 START (660,500)", "k2 10 END (7140,500)",
-                                                       "k3 5 SOURCE (2550,500)", "k4 2 P (6000,1500)"}));
+                                                      "k3 5 SOURCE (2550,500)", "k4 2 P (6000,1500)"}));
   EXPECT_EQ(LinksOf(again), (std::vector<std::string>{"1>3 ", "3>4 ", "4>2 done"}));
 }
 
@@ -160,7 +161,8 @@ TEST(SaveIntegration, WithoutAWindowStepsKeepTheirPositionsAndLinks) {
   p.SaveIntegration(path);
   const std::string bytes = ReadWholeFile(path);
   EXPECT_THAT(bytes, HasSubstr("<node type=\"data\" x=\"1500.25\" y=\"20\" caption=\"SOURCE\">"));
-  EXPECT_THAT(bytes, HasSubstr("<node type=\"stop\" x=\"3000\" y=\"20\" caption=\"\"><previous caption=\"\">2</previous>"));
+  EXPECT_THAT(bytes,
+              HasSubstr("<node type=\"stop\" x=\"3000\" y=\"20\" caption=\"\"><previous caption=\"\">2</previous>"));
 
   clsProcess again;
   ASSERT_EQ(again.LoadIntegration(path), "");
@@ -181,7 +183,9 @@ TEST(SaveIntegration, EmptyValuesAreWrittenAsEmptyItems) {
   const std::string bytes = ReadWholeFile(folder.File("empty.xml"));
   EXPECT_THAT(bytes, HasSubstr("<node type=\"storage\" x=\"0\" y=\"0\" caption=\"\">"));
   EXPECT_THAT(bytes, HasSubstr("<field name=\"\" type=\"0\" size=\"0\"><f_value/><f_lookup/></field>"));
-  EXPECT_THAT(bytes, HasSubstr("<node type=\"\" x=\"0\" y=\"0\" caption=\"x\"/><node type=\"\" x=\"0\" y=\"0\" caption=\"y\"/>"));
+  EXPECT_THAT(
+      bytes,
+      HasSubstr("<node type=\"\" x=\"0\" y=\"0\" caption=\"x\"/><node type=\"\" x=\"0\" y=\"0\" caption=\"y\"/>"));
 }
 
 TEST(SaveIntegration, FormulasAreWrittenInCollectionOrder) {
@@ -191,7 +195,8 @@ TEST(SaveIntegration, FormulasAreWrittenInCollectionOrder) {
   p.Formulas()->AddFormula("Alpha", "Main = 2");
   p.SaveIntegration(folder.File("formulas.xml"));
   EXPECT_THAT(ReadWholeFile(folder.File("formulas.xml")),
-              HasSubstr("<nodes/><formula><formula name=\"Zeta\">Main = 1</formula><formula name=\"Alpha\">Main = 2</formula></formula>"));
+              HasSubstr("<nodes/><formula><formula name=\"Zeta\">Main = 1</formula><formula name=\"Alpha\">Main = "
+                        "2</formula></formula>"));
 }
 
 TEST(SaveIntegration, NoFileNameIsLoggedOnce) {
@@ -248,8 +253,9 @@ TEST(SaveIntegration, PayloadFailureEndsThePayloadButNotTheLinks) {
   p.Shapes()->Collection()->Item(2)->objElements = tData{};  // not the record a TARGET needs
   p.Lines()->addLine("1", "2", "");
   p.SaveIntegration(folder.File("odd.xml"));
-  EXPECT_THAT(ReadWholeFile(folder.File("odd.xml")),
-              HasSubstr("<node type=\"storage\" x=\"0\" y=\"0\" caption=\"T\"><previous caption=\"\">1</previous></node>"));
+  EXPECT_THAT(
+      ReadWholeFile(folder.File("odd.xml")),
+      HasSubstr("<node type=\"storage\" x=\"0\" y=\"0\" caption=\"T\"><previous caption=\"\">1</previous></node>"));
   EXPECT_EQ(Entries(*p.Log()), 1u);
   EXPECT_THAT(p.Log()->Text(), HasSubstr("k2"));
 }

@@ -29,7 +29,8 @@ std::shared_ptr<cShape> Step(clsProcess& p, const std::string& key) { return p.S
 
 std::vector<std::string> LinksOf(clsProcess& p) {
   std::vector<std::string> out;
-  for (const std::shared_ptr<cLine>& l : *p.Lines()->Collection()) out.push_back(l->sFrom() + ">" + l->sTo() + " " + l->sCaption());
+  for (const std::shared_ptr<cLine>& l : *p.Lines()->Collection())
+    out.push_back(l->sFrom() + ">" + l->sTo() + " " + l->sCaption());
   return out;
 }
 

@@ -19,7 +19,9 @@ struct ProcessProbe {
   static std::shared_ptr<cShape> Previous(clsProcess& p, const std::shared_ptr<cShape>& step) {
     return p.GetPreviousStep(step);
   }
-  static void IndexByCaption(clsProcess& p, Collection<std::shared_ptr<cShape>>& steps) { p.IndexStepsByCaption(steps); }
+  static void IndexByCaption(clsProcess& p, Collection<std::shared_ptr<cShape>>& steps) {
+    p.IndexStepsByCaption(steps);
+  }
 };
 
 }  // namespace veldrane
