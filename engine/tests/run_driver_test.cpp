@@ -201,6 +201,13 @@ TEST_F(RunDriverTest, IntegrationWithoutSourceRunsNothingAndSaysSo) {
   // With a TARGET the last step is taken as the source and yields no rows.
   flow.Chain({flow.Step(aStart, "START"), Target(), flow.Step(aStop, "END")});
   p.Run();
+  // The counters were reset before the loop found it had no rows.
+  tStatistic s = p.Statistics();
+  EXPECT_EQ(s.CurrRecord, 1);
+  EXPECT_EQ(s.TotalRecords, 0);
+  EXPECT_EQ(s.StartTime, 0);
+  EXPECT_EQ(s.EndTime, 0);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(s.Success[k] + s.Errors[k] + s.Skipped[k] + s.Totals[k], 0);
   EXPECT_TRUE(trace.events.empty());
   EXPECT_THAT(Log().back(), StartsWith("VeldraneRunner ERROR: "));
   EXPECT_THAT(Log().back(), HasSubstr("no SOURCE"));
