@@ -30,8 +30,8 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& home, const std::map<std::string, std::string>& env,
-            int& out_fd, int& err_fd) {
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& home,
+            const std::map<std::string, std::string>& env, int& out_fd, int& err_fd) {
   int out_pipe[2], err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = ::fork();
@@ -47,7 +47,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& home, const
     ::setenv("VELDRANE_HOME", home.c_str(), 1);
     ::unsetenv("VELDRANE_CONNECTIONS");
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<std::string> words{VELDRANE_CLI_PATH};
+    std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
@@ -108,14 +108,23 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home,
                  const std::map<std::string, std::string>& env) {
   CliResult result;
   int out_fd = -1, err_fd = -1;
-  pid_t pid = Spawn(args, home, env, out_fd, err_fd);
+  pid_t pid = Spawn(VELDRANE_CLI_PATH, args, home, env, out_fd, err_fd);
+  Drain(out_fd, err_fd, result.out, result.err);
+  result.status = Wait(pid);
+  return result;
+}
+
+CliResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& home) {
+  CliResult result;
+  int out_fd = -1, err_fd = -1;
+  pid_t pid = Spawn(path, args, home, {}, out_fd, err_fd);
   Drain(out_fd, err_fd, result.out, result.err);
   result.status = Wait(pid);
   return result;
 }
 
 CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& home) {
-  pid_ = Spawn(args, home, {}, out_fd_, err_fd_);
+  pid_ = Spawn(VELDRANE_CLI_PATH, args, home, {}, out_fd_, err_fd_);
 }
 
 CliProcess::~CliProcess() {

@@ -37,6 +37,9 @@ class TempDir {
 CliResult RunCli(const std::vector<std::string>& args, const std::string& home,
                  const std::map<std::string, std::string>& env = {});
 
+// Runs another program of the build (`path`) the same way.
+CliResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& home);
+
 // A running `veldrane`, for tests that signal it.
 class CliProcess {
  public:
