@@ -42,8 +42,12 @@ TEST_P(ExampleDocument, LoadsAndSavesBackTheSameFlow) {
   ASSERT_EQ(p.LoadIntegration(Example(GetParam())), "");
   EXPECT_EQ(p.Shapes()->Collection()->Item(1)->objType, aStart);
   for (const std::shared_ptr<cShape>& s : *p.Shapes()->Collection()) {
-    if (const auto* source = std::get_if<tData>(&s->objElements)) EXPECT_NE(source->connString, "");
-    if (const auto* target = std::get_if<tStorage>(&s->objElements)) EXPECT_NE(target->connString, "");
+    if (const auto* source = std::get_if<tData>(&s->objElements)) {
+      EXPECT_NE(source->connString, "");
+    }
+    if (const auto* target = std::get_if<tStorage>(&s->objElements)) {
+      EXPECT_NE(target->connString, "");
+    }
   }
 
   TempFolder folder;
