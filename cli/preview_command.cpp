@@ -16,6 +16,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/flow_walk.h"
+#include "cli/run_report.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "history/cls_log.h"
@@ -93,7 +94,7 @@ class StepReporter {
       : process_(process), walk_(std::move(walk)) {}
 
   void BeginRecord(int32_t number, int32_t total) {
-    std::printf("record %d of %d\n", number, total);
+    std::printf("record %s of %s\n", Grouped(number).c_str(), Grouped(total).c_str());
     next_ = 0;
     before_ = process_.Statistics();
     log_size_ = process_.Log()->Text().size();
@@ -218,8 +219,8 @@ int Preview(const PreviewOptions& options) {
   std::vector<std::string> failures = RollBack(*process);
   for (const auto& failure : failures) std::printf("ROLLBACK FAILED on %s\n", failure.c_str());
   if (!failures.empty()) return kExitCannotRun;
-  std::printf("\n%d of %d records previewed; %d step%s failed; everything was rolled back.\n", shown, total,
-              reporter.failed_steps(), reporter.failed_steps() == 1 ? "" : "s");
+  std::printf("\n%s of %s records previewed; %d step%s failed; everything was rolled back.\n", Grouped(shown).c_str(),
+              Grouped(total).c_str(), reporter.failed_steps(), reporter.failed_steps() == 1 ? "" : "s");
   if (status == kExitOk && reporter.failed_steps() > 0) status = kExitFailures;
   return status;
 }
