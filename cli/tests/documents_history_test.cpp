@@ -185,3 +185,24 @@ TEST_F(Documents, ConnectionsAreAddedListedShownAndRemoved) {
 
 }  // namespace
 }  // namespace veldrane::cli::test
+
+namespace veldrane::cli::test {
+namespace {
+
+TEST(Script, RunsAFileWithTheEngineRunnerAndKeepsItsStatus) {
+  std::filesystem::path runner = std::filesystem::path(VELDRANE_CLI_PATH).parent_path() / "veldrane-script";
+  if (!std::filesystem::exists(runner)) GTEST_SKIP() << "veldrane-script is not built beside veldrane";
+  TempDir dir;
+  std::ofstream(dir / "ok.vbs") << "WScript.Echo \"answer \" & (6 * 7) & \" \" & WScript.Arguments.Count\n";
+  std::ofstream(dir / "bad.vbs") << "x = (1 +\n";
+  CliResult ok = RunCli({"script", dir / "ok.vbs", "first"}, dir.path());
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "answer 42 1\n");
+  CliResult bad = RunCli({"script", dir / "bad.vbs"}, dir.path());
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.err.find("Syntax error"), std::string::npos) << bad.err;
+  EXPECT_EQ(RunCli({"script", dir / "none.vbs"}, dir.path()).status, 2);
+}
+
+}  // namespace
+}  // namespace veldrane::cli::test
