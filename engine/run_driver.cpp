@@ -100,6 +100,8 @@ int16_t clsProcess::RunRecord() {
     if (IsPostgres(*c) && std::find(state.savepoint_connections.begin(), state.savepoint_connections.end(), c) ==
                               state.savepoint_connections.end()) {
       state.savepoint_connections.push_back(c);
+      NoteTransaction(*c);
+      state.step_wise_noted.push_back(c);
     }
   }
   state.step_wise = true;
@@ -128,6 +130,8 @@ void clsProcess::StartProcess(bool run) {
   gbLog->AddLog("VeldraneRunner: starting process");
   state.prepared = false;
   state.preparation_error.clear();
+  state.walk = RunState::WalkPlan();
+  state.ForgetStepWise();  // noted again by RunRecord while the mode lasts
   bool ignoring = false;  // from the first SOURCE or TARGET step of the sharing on
   try {
     // The SOURCE step: the first aData step, else the last step. Every step
@@ -251,35 +255,61 @@ void clsProcess::ProcessRecords() {
 void clsProcess::ProcessRecord() {
   if (!mStartStep) return;
   RunState& state = EnsureRunState(run_);
-  try {
+  RunState::WalkPlan& walk = state.walk;
+  if (!walk.built) {
+    // Follows the first link leaving each step from START, as every record
+    // will. The walk is deterministic: a step reached twice would be reached
+    // again and again, so the walk ends at the first return.
+    walk = RunState::WalkPlan();
+    walk.built = true;
+    std::vector<const cShape*> visited{mStartStep.get()};
     std::shared_ptr<cShape> current = mStartStep;
-    state.visited.assign(1, current.get());
     while (current->objType != aStop) {
-      bool stop = false;
-      std::shared_ptr<cShape> next = GetNextStep(current, "");
+      std::shared_ptr<cShape> next;
+      try {
+        next = GetNextStep(current, "");
+      } catch (const VbError&) {
+        walk.end = RunState::WalkPlan::End::kFailure;  // every record's walk ends here, silently
+        break;
+      }
       if (!next) {
-        stop = true;
-      } else if (std::find(state.visited.begin(), state.visited.end(), next.get()) != state.visited.end()) {
-        // The walk is deterministic: a step reached twice would be reached
-        // again and again, so the record's walk ends at the first return.
-        ++state.failures_logged;
-        gbLog->AddLog("VeldraneRunner ERROR: the flow never reaches END: it loops back to step '" + next->sCaption() +
-                      "' (record " + std::to_string(mStatistics.CurrRecord) + ")");
-        stop = true;
-      } else {
-        current = std::move(next);
-        state.visited.push_back(current.get());
-        if (current->objType == aStorage) {
-          {
-            StepSavepoints savepoints(state.savepoint_connections);
-            PrepareScript();
-            TransferRecord(*current);
-          }
-          stop = gbLog->IsCritical();
+        walk.end = RunState::WalkPlan::End::kDeadEnd;
+        break;
+      }
+      if (std::find(visited.begin(), visited.end(), next.get()) != visited.end()) {
+        walk.end = RunState::WalkPlan::End::kLoop;
+        walk.loop_step = std::move(next);
+        break;
+      }
+      visited.push_back(next.get());
+      walk.steps.push_back(next);
+      current = std::move(next);
+    }
+  }
+
+  try {
+    for (const std::shared_ptr<cShape>& step : walk.steps) {
+      bool stop = false;
+      if (step->objType == aStorage) {
+        PrepareScript();
+        {
+          StepSavepoints savepoints(state.savepoint_connections);
+          TransferRecord(*step);
         }
+        stop = gbLog->IsCritical();
       }
       if (message_yield_) message_yield_();
-      if (stop) break;
+      if (stop) return;
+    }
+    if (walk.end == RunState::WalkPlan::End::kLoop) {
+      ++state.failures_logged;
+      gbLog->AddLog("VeldraneRunner ERROR: the flow never reaches END: it loops back to step '" +
+                    walk.loop_step->sCaption() + "' (record " + std::to_string(mStatistics.CurrRecord) + ")");
+    }
+    // A walk that found no next step (or looped) yields once more, as the
+    // step that found nothing took its turn.
+    if (walk.end == RunState::WalkPlan::End::kDeadEnd || walk.end == RunState::WalkPlan::End::kLoop) {
+      if (message_yield_) message_yield_();
     }
   } catch (const VbError&) {
     // A failure of the walk ends this record's walk; the transfer has logged

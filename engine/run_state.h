@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_transactions.h"
 #include "platform/db/ado.h"
 
 namespace veldrane {
@@ -16,6 +17,17 @@ namespace veldrane {
 class cShape;
 
 struct RunState {
+  RunState() = default;
+  RunState(const RunState&) = delete;
+  RunState& operator=(const RunState&) = delete;
+  ~RunState() { ForgetStepWise(); }
+
+  // Ends the note of the step-wise run's connections.
+  void ForgetStepWise() {
+    for (const ado::ConnectionRef& c : step_wise_noted) ForgetTransaction(*c);
+    step_wise_noted.clear();
+  }
+
   // --- Preparation (StartProcess) ---
   bool prepared = false;         // the last StartProcess got through its preparation
   std::string preparation_error;  // why it did not, when it did not
@@ -30,10 +42,27 @@ struct RunState {
   // TARGET step's work runs under a savepoint on them, because a failed
   // statement there poisons the whole transaction.
   std::vector<ado::ConnectionRef> savepoint_connections;
+  // The step-wise run's PostgreSQL connections, noted as inside a
+  // transaction (NoteTransaction) until the step-wise mode ends.
+  std::vector<ado::ConnectionRef> step_wise_noted;
 
-  // --- The walk of one record ---
-  std::vector<const cShape*> visited;  // steps reached so far (a revisit is a loop)
-  int64_t failures_logged = 0;         // failures logged as execution-log rows this run
+  // --- The walk of every record ---
+  // The links do not change while a run goes, so the walk from START is the
+  // same for every record: it is followed once and replayed.
+  struct WalkPlan {
+    enum class End {
+      kEnd,      // reached the END step (the last of `steps`)
+      kDeadEnd,  // the last step has no outgoing link
+      kLoop,     // the next step was reached before: the flow loops there
+      kFailure,  // following a link failed (an end that is not a number)
+    };
+    bool built = false;
+    std::vector<std::shared_ptr<cShape>> steps;  // after START, in walk order
+    End end = End::kEnd;
+    std::shared_ptr<cShape> loop_step;           // kLoop: where the flow loops back
+  };
+  WalkPlan walk;
+  int64_t failures_logged = 0;  // failures logged as execution-log rows this run
 
   // --- The target query BuildQuery made last ---
   bool query_keyed = false;       // it selects by key conditions

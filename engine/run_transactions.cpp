@@ -7,6 +7,42 @@
 
 namespace veldrane {
 
+namespace {
+
+// Per thread, like everything a run touches: connections inside a run's
+// transaction (with the number of holders), and those a step savepoint
+// contains at the moment.
+thread_local std::vector<std::pair<const ado::Connection*, int>> t_in_transaction;
+thread_local std::vector<const ado::Connection*> t_contained;
+
+}  // namespace
+
+void NoteTransaction(const ado::Connection& connection) {
+  for (auto& [c, holders] : t_in_transaction) {
+    if (c == &connection) {
+      ++holders;
+      return;
+    }
+  }
+  t_in_transaction.emplace_back(&connection, 1);
+}
+
+void ForgetTransaction(const ado::Connection& connection) {
+  for (auto it = t_in_transaction.begin(); it != t_in_transaction.end(); ++it) {
+    if (it->first == &connection) {
+      if (--it->second == 0) t_in_transaction.erase(it);
+      return;
+    }
+  }
+}
+
+bool IsolateStatements(const ado::Connection& connection) {
+  bool inside = std::any_of(t_in_transaction.begin(), t_in_transaction.end(),
+                            [&](const auto& entry) { return entry.first == &connection; });
+  if (!inside) return false;
+  return std::find(t_contained.begin(), t_contained.end(), &connection) == t_contained.end();
+}
+
 bool IsPostgres(const ado::Connection& connection) {
   std::string provider = connection.Provider();
   return IEquals(provider, "PostgreSQL") || IEquals(provider, "PostgreSQL.1");
@@ -43,7 +79,10 @@ RunBatch::RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections,
     } catch (const VbError&) {
       continue;  // this connection writes without a batch, as a plain connection does
     }
-    if (IsPostgres(*c)) state_.savepoint_connections.push_back(c);
+    if (IsPostgres(*c)) {
+      state_.savepoint_connections.push_back(c);
+      NoteTransaction(*c);
+    }
     state_.batch.push_back(std::move(c));
   }
   open_ = !state_.batch.empty();
@@ -90,6 +129,11 @@ void RunBatch::CommitAll(bool begin_again) {
       // Goes on without a batch; its writes commit on their own.
     }
   }
+  for (const ado::ConnectionRef& c : state_.batch) {
+    if (IsPostgres(*c) && std::find(still_batched.begin(), still_batched.end(), c) == still_batched.end()) {
+      ForgetTransaction(*c);
+    }
+  }
   state_.batch = std::move(still_batched);
   state_.savepoint_connections.erase(
       std::remove_if(state_.savepoint_connections.begin(), state_.savepoint_connections.end(),
@@ -105,6 +149,7 @@ StepSavepoints::StepSavepoints(const std::vector<ado::ConnectionRef>& connection
     try {
       c->BeginTrans();
       taken_.push_back(c.get());
+      t_contained.push_back(c.get());
     } catch (const VbError&) {
       // Without a savepoint the step still runs; only its failure's reach grows.
     }
@@ -112,6 +157,10 @@ StepSavepoints::StepSavepoints(const std::vector<ado::ConnectionRef>& connection
 }
 
 StepSavepoints::~StepSavepoints() {
+  for (ado::Connection* c : taken_) {
+    auto it = std::find(t_contained.begin(), t_contained.end(), c);
+    if (it != t_contained.end()) t_contained.erase(it);
+  }
   for (auto it = taken_.rbegin(); it != taken_.rend(); ++it) {
     try {
       (*it)->CommitTrans();

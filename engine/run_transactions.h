@@ -58,9 +58,11 @@ class RunBatch {
   bool open_ = false;
 };
 
-// Savepoints on the given connections for the span of one TARGET step:
-// released when the step's statements all went through, rolled back when
-// one of them failed (PostgreSQL then refuses the release). Never raises.
+// Savepoints on the given connections for the span of one TARGET step's
+// transfer: released when the step's statements all went through, rolled
+// back when one of them failed (PostgreSQL then refuses the release). While
+// it lasts, the statements of the step on those connections need no
+// savepoint of their own (IsolateStatements). Never raises.
 class StepSavepoints {
  public:
   explicit StepSavepoints(const std::vector<ado::ConnectionRef>& connections);
@@ -71,5 +73,17 @@ class StepSavepoints {
  private:
   std::vector<ado::Connection*> taken_;  // connections where a savepoint was begun
 };
+
+// The thread's record of PostgreSQL connections that a run holds inside a
+// transaction (a batch, a step-wise run); counted, so that two holders of
+// one connection do not undo each other's note.
+void NoteTransaction(const ado::Connection& connection);
+void ForgetTransaction(const ado::Connection& connection);
+
+// True when a statement on `connection` whose failure the caller absorbs
+// must run under a savepoint of its own: a PostgreSQL connection inside a
+// run's transaction, outside a step's savepoint. Autocommitted statements
+// poison nothing, so they run as they are.
+bool IsolateStatements(const ado::Connection& connection);
 
 }  // namespace veldrane

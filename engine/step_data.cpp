@@ -42,15 +42,16 @@ void Absorbing(F&& statement) {
   }
 }
 
-// Runs a statement whose failure the step absorbs. On PostgreSQL a failed
-// statement aborts the transaction around it (a run's batch, a step-wise
-// run), and every later write of the run would fail with it; there the
-// statement runs under a savepoint of its own, rolled back when it fails.
-// The statement's failure is raised again for the caller to absorb.
+// Runs a statement whose failure the caller may absorb. On PostgreSQL a
+// failed statement aborts the transaction around it (a run's batch, a
+// step-wise run), and every later write of the run would fail with it;
+// there the statement runs under a savepoint of its own, rolled back when it
+// fails, unless a step's savepoint already contains it. The statement's
+// failure is raised again.
 template <class F>
 void IsolatedOnServer(ado::Connection& cn, F&& statement) {
   bool isolated = false;
-  if (IsPostgres(cn)) {
+  if (IsolateStatements(cn)) {
     try {
       cn.BeginTrans();
       isolated = true;

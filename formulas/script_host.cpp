@@ -37,13 +37,12 @@ constexpr const char* kSqlExecuteCode =
 
 // Gives `object` to the engine under `name`, unless a name equal to it
 // without regard to case was given since the reset: the first step with a
-// caption keeps it.
+// caption keeps it. (The engine refuses such a name too; checking first
+// spares it raising on every preparation.)
 void AddNamedObject(vbs::ScriptControl& engine, std::vector<std::string>& given, const std::string& name,
                     const Variant& object) {
   std::string folded = ToLowerAscii(name);
-  if (std::find(given.begin(), given.end(), folded) != given.end()) {
-    throw VbError::DuplicateKey();
-  }
+  if (std::find(given.begin(), given.end(), folded) != given.end()) throw VbError::DuplicateKey();
   engine.AddObject(name, object);
   given.push_back(std::move(folded));
 }
@@ -86,7 +85,7 @@ void clsProcess::PrepareScript() {
   }
   given.clear();
   // Each step's failure skips that step only: rows that will not open (the
-  // step has logged why) or a caption the engine refuses or another step
+  // step has logged why), or a caption the engine refuses or another step
   // already took.
   for (std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
     try {

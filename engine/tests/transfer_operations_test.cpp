@@ -223,6 +223,23 @@ TEST_F(TransferTest, LookupWritesNothingAndFeedsALaterStep) {
   EXPECT_EQ(s.Success[5], 6);  // two per record
 }
 
+TEST_F(TransferTest, LookupExpressionsReadTheRowsOfTheCurrentRecord) {
+  // The engine is given each record's re-opened rows: a lookup expression
+  // naming the Lookup step reads this record's row, never the last one's.
+  RunSql(dst, "CREATE TABLE CLIENTS (ID INTEGER PRIMARY KEY, LABEL TEXT);"
+              "INSERT INTO CLIENTS VALUES (1, 'gold'), (2, 'silver'), (3, 'bronze');"
+              "INSERT INTO DST VALUES (1, 'old', 'x'), (2, 'old', 'x'), (3, 'old', 'x')");
+  AddSource();
+  auto lookup = Target("CLIENT", "CLIENTS", "Lookup", {Mapping("ID", "SOURCE([ID])", "SOURCE(\"ID\")")});
+  auto write = Target("TARGET", "DST", "Update",
+                      {Mapping("ID", "SOURCE([ID])", "CLIENT(\"ID\")"), Mapping("NAME", "CLIENT([LABEL])")});
+  Flow({lookup, write});
+  p.Run();
+  EXPECT_EQ(ReadRows(dst, "SELECT ID, NAME FROM DST ORDER BY ID"),
+            (Table{{"1", "gold"}, {"2", "silver"}, {"3", "bronze"}}));
+  EXPECT_EQ(Stats().Success[2], 3);
+}
+
 TEST_F(TransferTest, LookupValuesWithQuotesAreDoubledInTheCondition) {
   RunSql(src, "UPDATE SRC SET NAME = 'O''Brien' WHERE ID = 2");
   RunSql(dst, "CREATE TABLE PEOPLE (NAME TEXT, SEEN INTEGER); INSERT INTO PEOPLE VALUES ('O''Brien', 0)");
