@@ -16,8 +16,9 @@ std::string_view Trim(std::string_view s) {
 
 [[noreturn]] void Malformed(std::string_view text, size_t pos, std::string_view what) {
   throw VbError(adoerr::kBadConnectionString,
-                "Format of the initialization string does not conform to the OLE DB specification: " +
-                    std::string(what) + " at position " + std::to_string(pos + 1) + " of \"" + std::string(text) + "\"",
+                // The text itself is not repeated: it may hold a password.
+                "Malformed connection string: " + std::string(what) + " at position " + std::to_string(pos + 1) +
+                    " of " + std::to_string(text.size()),
                 "ADODB");
 }
 
