@@ -6,27 +6,11 @@
 
 #include "core/oadate.h"
 #include "vbscript/builtins.h"
+#include "vbscript/tests/builtins_test_support.h"
 
 namespace veldrane::vbs {
 namespace {
 
-Variant Call(std::string_view name, std::vector<Variant> args) {
-  const BuiltinSpec* spec = FindBuiltin(name);
-  if (!spec) ADD_FAILURE() << "no built-in " << name;
-  BuiltinContext ctx;
-  return spec->fn(ctx, Args(args));
-}
-
-int ErrorOf(std::string_view name, std::vector<Variant> args) {
-  try {
-    Call(name, std::move(args));
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-std::string Text(const Variant& v) { return v.ToString(); }
 Variant D(const char* text) { return Variant::Date(*ParseOaDate(text)); }
 
 TEST(DateBuiltins, DateAddClampsToTheMonthsEnd) {
