@@ -70,7 +70,15 @@ struct RunState {
   std::string null_mapping;       // that mapping's description
 
   // --- Script host ---
-  std::vector<std::string> script_names;  // names given to the engine since its reset (folded)
+  // What this process's last preparation gave the thread's engine, in
+  // order: the name and the object (a step's rows through a stand-in whose
+  // rows each preparation updates, or Steps).
+  struct ScriptObject {
+    std::string name;   // the step's caption, or Steps
+    ObjectRef given;    // what the engine holds
+    ObjectRef current;  // what it stands for at the moment
+  };
+  std::vector<ScriptObject> script_objects;
 };
 
 // The run state of a process object, created on first use.

@@ -5,6 +5,7 @@
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
 #include "engine/target_query.h"
+#include "formulas/script_engine_use.h"
 #include "localization/bas_utils.h"
 #include "vbscript/script_control.h"
 
@@ -47,6 +48,7 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
   }
 
   try {
+    MarkScriptEngineUsed();
     engine.AddCode(Text);
     engine.Eval("Main");
     return std::string();

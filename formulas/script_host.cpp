@@ -3,17 +3,22 @@
 // the step collection as "Steps" and the SQLExecute bridge, and asked for
 // the value of formulas and lookup expressions.
 //
-// The engine is reset before every TARGET step of every record, so a formula
-// never sees code or variables that an earlier step's formulas left behind.
-// That stays cheap because the engine keeps its parses by text: the bridge
-// and each formula are compiled once per thread, however often they are
-// added again.
+// The engine is prepared afresh before every TARGET step of every record, so
+// a formula never sees code, variables or errors that an earlier step's
+// formulas left behind. That stays cheap in two ways. The engine keeps its
+// parses by text: the bridge and each formula are compiled once per thread,
+// however often they are added again. And when nothing has run on the engine
+// since this process prepared it (no formula, no failed evaluation, no
+// other process), a reset would only give it the same names again: then the
+// step rows it holds, given through stand-ins, are simply pointed at the
+// rows each step has now.
 #include <algorithm>
 
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
 #include "formulas/c_formulas.h"
+#include "formulas/script_engine_use.h"
 #include "history/cls_log.h"
 #include "platform/db/ado.h"
 #include "vbscript/script_control.h"
@@ -35,16 +40,42 @@ constexpr const char* kSqlExecuteCode =
     "   SQLExecute =  Steps(Step).ExecuteSql(strSql,strField)\r"
     "End Function";
 
-// Gives `object` to the engine under `name`, unless a name equal to it
-// without regard to case was given since the reset: the first step with a
-// caption keeps it. (The engine refuses such a name too; checking first
-// spares it raising on every preparation.)
-void AddNamedObject(vbs::ScriptControl& engine, std::vector<std::string>& given, const std::string& name,
-                    const Variant& object) {
-  std::string folded = ToLowerAscii(name);
-  if (std::find(given.begin(), given.end(), folded) != given.end()) throw VbError::DuplicateKey();
-  engine.AddObject(name, object);
-  given.push_back(std::move(folded));
+// A step's rows as the engine sees them: every member, the default one and
+// enumeration go to the rows the last preparation found for the step.
+class StepRows : public Object {
+ public:
+  explicit StepRows(ObjectRef rows) : rows_(std::move(rows)) {}
+  void Point(ObjectRef rows) { rows_ = std::move(rows); }
+  std::string TypeName() const override { return rows_->TypeName(); }
+  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return rows_->Invoke(name, kind, args); }
+  std::vector<Variant> Enumerate() override { return rows_->Enumerate(); }
+
+ private:
+  ObjectRef rows_;
+};
+
+// Whether the thread's engine holds exactly what a preparation gave it: who
+// prepared it, and the number of uses since that may have left code,
+// variables or an error behind.
+struct EngineUse {
+  const RunState* prepared_for = nullptr;
+  uint64_t uses = 0;
+  uint64_t uses_at_preparation = 0;
+};
+thread_local EngineUse t_engine;
+
+void EngineUsed() { ++t_engine.uses; }
+
+// True when evaluating `expression` without failure leaves the engine as it
+// was: expressions cannot declare or assign, and the bridge and the
+// built-ins keep nothing in the engine; only Execute and ExecuteGlobal run
+// code.
+bool LeavesEngineAsItWas(std::string_view expression) {
+  static constexpr std::string_view kRunsCode = "execute";
+  for (size_t i = 0; i + kRunsCode.size() <= expression.size(); ++i) {
+    if (IEquals(expression.substr(i, kRunsCode.size()), kRunsCode)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -59,14 +90,17 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
       if (!formula) {
         throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: there is no formula named '" + name + "'");
       }
+      EngineUsed();
       engine.AddCode(formula->formula);
       result = engine.Eval("Main");
     } else {
+      if (!LeavesEngineAsItWas(value)) EngineUsed();
       result = engine.Eval(value);
     }
     // A value, not an object: a field read as SOURCE("F") gives its value.
     return result.Resolved();
   } catch (const VbError& e) {
+    EngineUsed();  // the engine's error state
     // A formula that fails is a failed record in the log; the mapping gets
     // the empty value and the transfer goes on.
     ++EnsureRunState(run_).failures_logged;
@@ -75,22 +109,31 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
   }
 }
 
+void MarkScriptEngineUsed() { EngineUsed(); }
+
 void clsProcess::PrepareScript() {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
-  std::vector<std::string>& given = EnsureRunState(run_).script_names;
-  try {
-    engine.Reset();
-  } catch (const VbError&) {
-    return;  // an engine that cannot be reset is left as it is, quietly
-  }
-  given.clear();
-  // Each step's failure skips that step only: rows that will not open (the
-  // step has logged why), or a caption the engine refuses or another step
-  // already took.
+  RunState& run = EnsureRunState(run_);
+
+  // What the engine is to know: each SOURCE and TARGET step's rows under
+  // its caption, then Steps. A step whose rows will not open (it has logged
+  // why) is left out; of steps with one caption the first keeps it.
+  struct Wanted {
+    const std::string* name;  // valid for this call
+    ObjectRef object;
+  };
+  std::vector<Wanted> wanted;
+  wanted.reserve(run.script_objects.size());
+  auto want = [&](const std::string& name, ObjectRef object) {
+    for (const Wanted& w : wanted) {
+      if (IEquals(*w.name, name)) return;
+    }
+    wanted.push_back({&name, std::move(object)});
+  };
   for (std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
     try {
       std::shared_ptr<ado::Recordset> rows = step->data();
-      if (rows) AddNamedObject(engine, given, step->sCaption(), Variant(ObjectRef(rows)));
+      if (rows) want(step->sCaption(), rows);
     } catch (const VbError&) {
       // Deliberately skipped; see above.
     }
@@ -104,16 +147,52 @@ void clsProcess::PrepareScript() {
   } catch (const VbError&) {
     // Deliberately absorbed: the partial collection is given to the engine.
   }
+  static const std::string kSteps = "Steps";
+  want(kSteps, mStepsByCaption);
+
+  // The engine holds what this process gave it and nothing ran since: the
+  // stand-ins are pointed at the rows of now, which is all a reset and a new
+  // preparation would change.
+  bool unchanged = t_engine.prepared_for == &run && t_engine.uses == t_engine.uses_at_preparation &&
+                   wanted.size() == run.script_objects.size();
+  for (size_t i = 0; unchanged && i < wanted.size(); ++i) {
+    const RunState::ScriptObject& had = run.script_objects[i];
+    unchanged = *wanted[i].name == had.name && (had.given != had.current || wanted[i].object == had.current);
+  }
+  if (unchanged) {
+    for (size_t i = 0; i < wanted.size(); ++i) {
+      RunState::ScriptObject& had = run.script_objects[i];
+      if (had.given != had.current) static_cast<StepRows&>(*had.given).Point(wanted[i].object);
+      had.current = std::move(wanted[i].object);
+    }
+    return;
+  }
+
+  t_engine.prepared_for = nullptr;
+  run.script_objects.clear();
   try {
-    AddNamedObject(engine, given, "Steps", Variant(ObjectRef(mStepsByCaption)));
+    engine.Reset();
   } catch (const VbError&) {
-    // A step captioned Steps took the name first; formulas then reach it instead.
+    return;  // an engine that cannot be reset is left as it is, quietly
+  }
+  for (Wanted& w : wanted) {
+    // Steps goes to the engine as it is; step rows through a stand-in.
+    bool is_steps = w.object == ObjectRef(mStepsByCaption);
+    ObjectRef given = is_steps ? w.object : std::make_shared<StepRows>(w.object);
+    try {
+      engine.AddObject(*w.name, Variant(given));
+      run.script_objects.push_back({*w.name, std::move(given), std::move(w.object)});
+    } catch (const VbError&) {
+      // A caption the engine refuses: that step is not given to it.
+    }
   }
   try {
     engine.AddCode(kSqlExecuteCode);
   } catch (const VbError&) {
     // A step captioned SQLExecute clashes with the bridge; formulas go without it.
   }
+  t_engine.prepared_for = &run;
+  t_engine.uses_at_preparation = t_engine.uses;
 }
 
 }  // namespace veldrane

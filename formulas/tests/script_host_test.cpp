@@ -82,6 +82,28 @@ TEST_F(ScriptHostTest, FormulaWithoutMainRunsTheMainAddedBeforeSinceTheReset) {
   EXPECT_TRUE(Eval("Twice(4)").IsEmpty());
 }
 
+TEST_F(ScriptHostTest, PreparingAfterAnotherProcessUsedTheEngineForgetsItsCode) {
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SOURCE(\"ID\")").ToLong(), 1);
+  // Another process of the thread prepares the shared engine and adds code.
+  clsProcess other;
+  FlowBuilder(other).Source("OTHER", "o", db, "SRC");
+  other.Formulas()->AddFormula("Helper", "Function Twice(x)\r\n  Twice = 2 * x\r\nEnd Function");
+  ProcessProbe::Prepare(other);
+  EXPECT_EQ(ProcessProbe::Evaluate(other, "FORMULA!Helper").IsEmpty(), true);  // no Main: an error, logged
+  EXPECT_EQ(ProcessProbe::Evaluate(other, "Twice(2)").ToLong(), 4);
+  // This process's next preparation starts from a reset engine with its own names.
+  ProcessProbe::Prepare(p);
+  EXPECT_TRUE(Eval("Twice(2)").IsEmpty());
+  EXPECT_TRUE(Eval("OTHER(\"ID\")").IsEmpty());
+  EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ann");
+  // Preparing twice in a row keeps what the engine knows, rows included.
+  source->data()->MoveNext();
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ben");
+  EXPECT_EQ(Eval("TypeName(SOURCE)").ToText(), "Recordset");
+}
+
 TEST_F(ScriptHostTest, SqlExecuteRunsOnAStepsConnectionByCaptionOrPosition) {
   ProcessProbe::Prepare(p);
   EXPECT_EQ(Eval("SQLExecute(\"TARGET\", \"SELECT NAME FROM SRC WHERE ID = 2\", \"NAME\")").ToText(), "Ben");
