@@ -86,6 +86,10 @@ int16_t clsProcess::RunRecord() {
     state.step_wise = false;
     throw VbError(vberr::kObjectNotSet, "RunRecord: the run could not be prepared: " + state.preparation_error);
   }
+  if (!mSourceData) {
+    state.step_wise = false;
+    throw VbError(vberr::kObjectNotSet, "RunRecord: the integration has no SOURCE step to read rows from");
+  }
   ResetStatistics();
   mStatistics.TotalRecords = mSourceData->RecordCount();
   mStatistics.CurrRecord = 1;

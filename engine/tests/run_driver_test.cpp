@@ -303,6 +303,30 @@ TEST_F(RunDriverTest, RunNextRecordWithoutRunRecordIsRefusedClearly) {
   EXPECT_EQ(Count(), "1");
 }
 
+TEST_F(RunDriverTest, RunRecordWithoutAPreparedSourceRaisesWhyToTheHost) {
+  // No SOURCE step: the last step, END, has no rows.
+  flow.Chain({flow.Step(aStart, "START"), Target(), flow.Step(aStop, "END")});
+  try {
+    p.RunRecord();
+    FAIL() << "RunRecord raised nothing";
+  } catch (const VbError& e) {
+    EXPECT_THAT(e.description(), HasSubstr("no SOURCE"));
+  }
+  EXPECT_THROW(p.RunNextRecord(), VbError);
+
+  // A preparation that fails says why, as the log does.
+  clsProcess q;
+  FlowBuilder f(q);
+  f.Chain({f.Step(aStart, "START"), f.Source("SOURCE", "src", src, "NO_SUCH_TABLE"), f.Step(aStop, "END")});
+  try {
+    q.RunRecord();
+    FAIL() << "RunRecord raised nothing";
+  } catch (const VbError& e) {
+    EXPECT_THAT(e.description(), HasSubstr("could not be prepared"));
+  }
+  EXPECT_THAT(LogEntries(*q.Log()).back(), StartsWith("VeldraneRunner ERROR: error connecting to source"));
+}
+
 TEST_F(RunDriverTest, BatchesCommitEveryCommitSizeRecordsAndAtTheEnd) {
   Rows(5);
   SimpleFlow();
