@@ -8,16 +8,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
-cmake --build build -j "${JOBS:-2}" --target veldrane_cli veldrane-make-sample
+build="${BUILD_DIR:-build}"
 
-veldrane="$root/build/bin/veldrane"
+bash scripts/setup.sh
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target veldrane_cli veldrane-make-sample
+
+veldrane="$root/$build/bin/veldrane"
 data="$root/examples/data"
 # The sample keeps its history beside its databases, not in your home.
 home="$data/history"
 
-"$root/build/bin/veldrane-make-sample" "$data"
+"$root/$build/bin/veldrane-make-sample" "$data"
 rm -rf "$home"
 
 for doc in customers_upsert lookup_then_write delete_orders decision_flow; do
@@ -30,4 +32,4 @@ echo
 echo "==> veldrane history"
 "$veldrane" --home "$home" history
 echo
-echo "Next: ./build/bin/veldrane --help, or ./scripts/test.sh to build and run every test."
+echo "Next: ./$build/bin/veldrane --help, or ./scripts/test.sh to build and run every test."
