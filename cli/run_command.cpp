@@ -5,7 +5,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -75,7 +78,12 @@ std::string ErrorLines(const std::string& log) {
 int Run(RunOptions options, const Context& context) {
   RequireReadableFile(options.document, "integration document");
   context.PrepareHome();
-  if (!options.log_file.empty()) options.log_file = AbsolutePath(options.log_file);
+  if (!options.log_file.empty()) {
+    options.log_file = AbsolutePath(options.log_file);
+    // Find out now, not after an hour's run, that the log cannot be written.
+    std::ofstream probe(options.log_file, std::ios::app);
+    if (!probe) throw CliError("cannot write the log file '" + options.log_file + "': " + std::strerror(errno));
+  }
   std::string document = EnterDocumentFolder(options.document);
   std::FILE* out = stdout;
 
@@ -134,6 +142,7 @@ int Run(RunOptions options, const Context& context) {
   }
 
   std::string log_note = "not saved (use --log FILE)";
+  bool log_failed = false;
   if (!options.log_file.empty()) {
     try {
       process->Log()->SaveLog(options.log_file);
@@ -141,6 +150,7 @@ int Run(RunOptions options, const Context& context) {
     } catch (const VbError& error) {
       std::fprintf(stderr, "veldrane run: cannot write the log: %s\n", Describe(error).c_str());
       log_note = "NOT written (" + error.description() + ")";
+      log_failed = true;
     }
   }
 
@@ -165,7 +175,10 @@ int Run(RunOptions options, const Context& context) {
                    Grouped(outcome.logged_failures).c_str(), store.TableFile(executionlogdata).c_str());
     }
   }
-  return ExitStatus(result);
+  int status = ExitStatus(result);
+  // A log the user asked for and did not get is not a success.
+  if (log_failed && status == kExitOk) status = kExitCannotRun;
+  return status;
 }
 
 }  // namespace

@@ -114,6 +114,15 @@ TEST_F(RunCommand, UnreadableDocumentsAreNamed) {
   EXPECT_NE(broken.err.find("failed to load"), std::string::npos) << broken.err;
 }
 
+TEST_F(RunCommand, LogThatCannotBeWrittenStopsTheRunBeforeItStarts) {
+  MakeCustomerDatabases(source, target, 3);
+  std::string doc = Document::Customers(source, target, "Insert", false, false).Save(dir / "insert.xml");
+  CliResult run = RunCli({"run", doc, "--log", dir / "no/such/folder/run.log"}, home);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("run.log"), std::string::npos) << run.err;
+  EXPECT_EQ(Scalar(target, "SELECT COUNT(*) FROM CUSTOMERS").ToLong(), 0);
+}
+
 TEST_F(RunCommand, MisuseIsRefusedWithHelpfulText) {
   CliResult no_doc = RunCli({"run"}, home);
   EXPECT_EQ(no_doc.status, 2);
