@@ -102,7 +102,11 @@ class WScript final : public Object {
       throw QuitRequest{args.empty() ? 0 : static_cast<int>(args[0].ToLong())};
     }
     ExpectArgs(args, 0, name.empty() ? 0 : 1);
-    if (IEquals(name, "Arguments")) return Variant(ObjectRef(arguments_));
+    if (IEquals(name, "Arguments")) {
+      // WScript.Arguments(i) applies the index to the collection's default member.
+      if (args.empty()) return Variant(ObjectRef(arguments_));
+      return arguments_->Invoke("", InvokeKind::Get, args);
+    }
     if (IEquals(name, "StdOut")) return Variant(ObjectRef(stdout_));
     if (IEquals(name, "StdErr")) return Variant(ObjectRef(stderr_));
     if (IEquals(name, "ScriptName")) return Variant(std::filesystem::path(path_).filename().string());
