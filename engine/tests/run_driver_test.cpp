@@ -96,7 +96,9 @@ TEST_F(RunDriverTest, CancelFromTheStatisticsHandlerStopsBeforeTheNextRecord) {
   p.CancelExec();  // before the run: no effect
   bool cancel = true;
   p.StatisticsAdded.connect([&](tStatistic& s) {
-    if (cancel && s.CurrRecord == 2) EXPECT_EQ(p.CancelExec(), 0);
+    if (cancel && s.CurrRecord == 2) {
+      EXPECT_EQ(p.CancelExec(), 0);
+    }
   });
   EXPECT_EQ(p.Run(), 0);
   EXPECT_THAT(trace.events, ElementsAre("started 5", "record 1", "record 2", "end 2"));
