@@ -40,6 +40,7 @@ class Parser {
   ast::StmtPtr ParseWith();
   ast::StmtPtr ParseExit();
   ast::StmtPtr ParseOnError();
+  ast::ExprPtr ParseStatementHead();
   ast::StmtPtr ParseCall();
   ast::StmtPtr ParseSet();
   ast::StmtPtr ParseAssignOrCall();

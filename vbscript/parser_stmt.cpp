@@ -313,9 +313,8 @@ StmtPtr Parser::ParseOnError() {
   return std::make_unique<OnErrorStmt>(pos, false);
 }
 
-// call -> 'Call' name postfix
-StmtPtr Parser::ParseCall() {
-  Pos pos = Next().pos;
+// head -> '.' name | 'Me' | name
+ExprPtr Parser::ParseStatementHead() {
   ExprPtr head;
   const Token& t = Peek();
   if (t.type == Tok::Dot) {
@@ -329,7 +328,13 @@ StmtPtr Parser::ParseCall() {
     Pos name_pos = t.pos;
     head = std::make_unique<NameExpr>(name_pos, ExpectIdentifier());
   }
-  ExprPtr chain = ParsePostfix(std::move(head), false);
+  return head;
+}
+
+// call -> 'Call' head postfix
+StmtPtr Parser::ParseCall() {
+  Pos pos = Next().pos;
+  ExprPtr chain = ParsePostfix(ParseStatementHead(), false);
   if (chain->kind == ExprKind::Call) {
     auto* call = static_cast<CallExpr*>(chain.get());
     return std::make_unique<CallStmt>(pos, std::move(call->callee), std::move(call->args));
@@ -343,23 +348,10 @@ bool IsAssignable(const Expr& e) {
 }
 }  // namespace
 
-// set -> 'Set' target '=' expression
+// set -> 'Set' head postfix '=' expression
 StmtPtr Parser::ParseSet() {
   Pos pos = Next().pos;
-  ExprPtr head;
-  const Token& t = Peek();
-  if (t.type == Tok::Dot) {
-    Next();
-    if (Peek().type != Tok::Name) Fail(cerr::kExpectedIdentifier);
-    head = std::make_unique<MemberExpr>(t.pos, nullptr, Next().text);
-  } else if (t.Is(Kw::Me)) {
-    if (!in_class_) Fail(cerr::kInvalidMe);
-    head = std::make_unique<MeExpr>(Next().pos);
-  } else {
-    Pos name_pos = t.pos;
-    head = std::make_unique<NameExpr>(name_pos, ExpectIdentifier());
-  }
-  ExprPtr target = ParsePostfix(std::move(head), false);
+  ExprPtr target = ParsePostfix(ParseStatementHead(), false);
   if (!IsAssignable(*target)) Fail(cerr::kSyntax);
   Expect(Tok::Eq, cerr::kExpectedEquals);
   ExprPtr value = ParseExpression();
