@@ -71,12 +71,12 @@ struct RunState {
 
   // --- Script host ---
   // What this process's last preparation gave the thread's engine, in
-  // order: the name and the object (a step's rows through a stand-in whose
-  // rows each preparation updates, or Steps).
+  // order: the name and the object (a step's rows through a stand-in that
+  // each preparation points at the step's rows of then, or Steps).
   struct ScriptObject {
     std::string name;   // the step's caption, or Steps
     ObjectRef given;    // what the engine holds
-    ObjectRef current;  // what it stands for at the moment
+    ObjectRef current;  // the step it stands for, or Steps
   };
   std::vector<ScriptObject> script_objects;
 };

@@ -86,6 +86,28 @@ std::shared_ptr<ado::Recordset> cShape::data() {
   return rows;
 }
 
+std::shared_ptr<ado::Recordset> cShape::openData() const {
+  return mData && mData->State() == ado::adStateOpen ? mData : nullptr;
+}
+
+std::shared_ptr<ado::Recordset> cShape::dataAsOf(const std::string& query) {
+  if (query == mQuery) return data();
+  // Opened through the step's own path with the old query, then the step's
+  // query and rows are put back as they were, whatever happened.
+  struct Restore {
+    cShape& step;
+    std::string query;
+    std::shared_ptr<ado::Recordset> rows;
+    ~Restore() {
+      step.mQuery = std::move(query);
+      step.mData = std::move(rows);
+    }
+  } restore{*this, std::move(mQuery), std::move(mData)};
+  mQuery = query;
+  mData.reset();
+  return data();
+}
+
 void cShape::setQuery(const std::string& strQuery) {
   mQuery = strQuery;
   mData.reset();
@@ -108,11 +130,15 @@ Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
   }
 }
 
-std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
-  std::shared_ptr<ado::Connection> cn = cnSource();
-  const std::string* conn_string = ConnectionStringOf(payload);
+bool cShape::connect() {
+  if (objType != aData && objType != aStorage) return false;
+  return OpenConnection(objElements) != nullptr;
+}
 
+std::shared_ptr<ado::Connection> cShape::OpenConnection(const Payload& payload) {
+  std::shared_ptr<ado::Connection> cn = cnSource();
   if (cn->State() == ado::adStateClosed) {
+    const std::string* conn_string = ConnectionStringOf(payload);
     Absorbing([&] { cn->SetConnectionString(conn_string ? *conn_string : std::string()); });
     Absorbing([&] { cn->SetCursorLocation(ado::adUseClient); });
     Absorbing([&] { cn->Open("", "", "", -1); });
@@ -121,6 +147,12 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
     if (gbLog) gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " + sCaption());
     return nullptr;
   }
+  return cn;
+}
+
+std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
+  std::shared_ptr<ado::Connection> cn = OpenConnection(payload);
+  if (!cn) return nullptr;
   cn->GetErrors().Clear();
 
   if (!mData) mData = ado::Recordset::Create();

@@ -41,17 +41,34 @@ constexpr const char* kSqlExecuteCode =
     "End Function";
 
 // A step's rows as the engine sees them: every member, the default one and
-// enumeration go to the rows the last preparation found for the step.
+// enumeration go to the rows the step had at the last preparation. Rows
+// that were open then are used as they are; rows that were not (a TARGET
+// step's, discarded by its last query) are opened when a formula first
+// reaches them, with the query the step had then. Most records' formulas
+// never look at another step's rows, and opening them for nothing was a
+// large share of a record's cost.
 class StepRows : public Object {
  public:
-  explicit StepRows(ObjectRef rows) : rows_(std::move(rows)) {}
-  void Point(ObjectRef rows) { rows_ = std::move(rows); }
-  std::string TypeName() const override { return rows_->TypeName(); }
-  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return rows_->Invoke(name, kind, args); }
-  std::vector<Variant> Enumerate() override { return rows_->Enumerate(); }
+  explicit StepRows(std::shared_ptr<cShape> step) { Point(std::move(step)); }
+  void Point(std::shared_ptr<cShape> step) {
+    rows_ = step->openData();
+    query_ = rows_ ? std::string() : step->query();
+    step_ = std::move(step);
+  }
+  std::string TypeName() const override { return "Recordset"; }
+  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return Rows().Invoke(name, kind, args); }
+  std::vector<Variant> Enumerate() override { return Rows().Enumerate(); }
 
  private:
-  ObjectRef rows_;
+  // Raises, as `data` does, when the rows cannot be opened.
+  Object& Rows() {
+    if (!rows_) rows_ = step_->dataAsOf(query_);
+    return *rows_;
+  }
+
+  std::shared_ptr<cShape> step_;
+  std::shared_ptr<ado::Recordset> rows_;  // null until opened
+  std::string query_;                     // the step's query at preparation
 };
 
 // Whether the thread's engine holds exactly what a preparation gave it: who
@@ -116,11 +133,11 @@ void clsProcess::PrepareScript() {
   RunState& run = EnsureRunState(run_);
 
   // What the engine is to know: each SOURCE and TARGET step's rows under
-  // its caption, then Steps. A step whose rows will not open (it has logged
-  // why) is left out; of steps with one caption the first keeps it.
+  // its caption, then Steps. A step whose connection will not open (it has
+  // logged why) is left out; of steps with one caption the first keeps it.
   struct Wanted {
     const std::string* name;  // valid for this call
-    ObjectRef object;
+    ObjectRef object;         // the step, or Steps
   };
   std::vector<Wanted> wanted;
   wanted.reserve(run.script_objects.size());
@@ -131,12 +148,7 @@ void clsProcess::PrepareScript() {
     wanted.push_back({&name, std::move(object)});
   };
   for (std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
-    try {
-      std::shared_ptr<ado::Recordset> rows = step->data();
-      if (rows) want(step->sCaption(), rows);
-    } catch (const VbError&) {
-      // Deliberately skipped; see above.
-    }
+    if (step->connect()) want(step->sCaption(), step);
   }
   try {
     if (!mStepsByCaption) {
@@ -151,19 +163,19 @@ void clsProcess::PrepareScript() {
   want(kSteps, mStepsByCaption);
 
   // The engine holds what this process gave it and nothing ran since: the
-  // stand-ins are pointed at the rows of now, which is all a reset and a new
-  // preparation would change.
+  // stand-ins are pointed at the steps' rows of now, which is all a reset
+  // and a new preparation would change.
   bool unchanged = t_engine.prepared_for == &run && t_engine.uses == t_engine.uses_at_preparation &&
                    wanted.size() == run.script_objects.size();
   for (size_t i = 0; unchanged && i < wanted.size(); ++i) {
     const RunState::ScriptObject& had = run.script_objects[i];
-    unchanged = *wanted[i].name == had.name && (had.given != had.current || wanted[i].object == had.current);
+    unchanged = *wanted[i].name == had.name && wanted[i].object == had.current;
   }
   if (unchanged) {
-    for (size_t i = 0; i < wanted.size(); ++i) {
-      RunState::ScriptObject& had = run.script_objects[i];
-      if (had.given != had.current) static_cast<StepRows&>(*had.given).Point(wanted[i].object);
-      had.current = std::move(wanted[i].object);
+    for (RunState::ScriptObject& had : run.script_objects) {
+      if (had.given != had.current) {
+        static_cast<StepRows&>(*had.given).Point(std::static_pointer_cast<cShape>(had.current));
+      }
     }
     return;
   }
@@ -178,7 +190,7 @@ void clsProcess::PrepareScript() {
   for (Wanted& w : wanted) {
     // Steps goes to the engine as it is; step rows through a stand-in.
     bool is_steps = w.object == ObjectRef(mStepsByCaption);
-    ObjectRef given = is_steps ? w.object : std::make_shared<StepRows>(w.object);
+    ObjectRef given = is_steps ? w.object : std::make_shared<StepRows>(std::static_pointer_cast<cShape>(w.object));
     try {
       engine.AddObject(*w.name, Variant(given));
       run.script_objects.push_back({*w.name, std::move(given), std::move(w.object)});

@@ -71,6 +71,18 @@ class cShape : public Object {
   // rows first when needed; null for every other type. Raises when they
   // could not be opened (the step has logged why).
   std::shared_ptr<ado::Recordset> data();
+  // Opens the step's connection (SOURCE and TARGET steps) unless it is open;
+  // false, with the failure logged as critical, when it will not open, and
+  // for every other type.
+  bool connect();
+  // The rows when they are open already, else null; nothing is opened.
+  std::shared_ptr<ado::Recordset> openData() const;
+  // The query the step's rows are (or will next be) opened with.
+  const std::string& query() const { return mQuery; }
+  // The rows `data` gives while the step's query is still `query`. Once the
+  // step has moved on to another query, rows opened apart with `query`: the
+  // rows a caller was promised before the step moved on.
+  std::shared_ptr<ado::Recordset> dataAsOf(const std::string& query);
   // The query a TARGET step's rows are opened with next; the rows held are
   // discarded. Nothing is opened.
   void setQuery(const std::string& strQuery);
@@ -105,6 +117,8 @@ class cShape : public Object {
   // Opens the connection and rows from the payload; null when an opening
   // failed (logged). Every failure is absorbed.
   std::shared_ptr<ado::Recordset> OpenData(const Payload& payload);
+  // The first half of OpenData: cnSource, opened from the payload when closed.
+  std::shared_ptr<ado::Connection> OpenConnection(const Payload& payload);
 
   std::string caption_;                        // sCaption
   bool debug_mode_ = false;                    // DebugMode

@@ -125,10 +125,25 @@ TEST_F(ScriptHostTest, SecondStepWithACaptionIsNotGivenToTheEngine) {
   EXPECT_EQ(Eval("LAST(\"NAME\")").ToText(), "Zed");
 }
 
-TEST_F(ScriptHostTest, PreparingOpensTargetRowsWithTheirQuery) {
+TEST_F(ScriptHostTest, TargetRowsAreThoseOfTheQueryAtPreparation) {
   target->setQuery("SELECT * FROM SRC WHERE ID = 2");
   ProcessProbe::Prepare(p);
+  // The step moves on before a formula reads its rows (as a transfer does
+  // between evaluating the lookup and the mapped values).
+  target->setQuery("SELECT * FROM SRC WHERE ID = 1");
   EXPECT_EQ(Eval("TARGET(\"NAME\")").ToText(), "Ben");
+  EXPECT_EQ(target->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ann");
+  // The next preparation follows the step.
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("TARGET(\"NAME\")").ToText(), "Ann");
+}
+
+TEST_F(ScriptHostTest, RowsThatWillNotOpenFailTheFormulaThatReadsThem) {
+  target->setQuery("SELECT * FROM NO_SUCH_TABLE");
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ann");  // a formula not reading them is not troubled
+  EXPECT_TRUE(Eval("TARGET(\"NAME\")").IsEmpty());
+  EXPECT_THAT(p.Log()->Text(), HasSubstr("rows of step 'TARGET' could not be opened"));
 }
 
 }  // namespace
