@@ -1,22 +1,27 @@
-// The PostgreSQL provider, through libpq. Values travel as text in both
-// directions; parameters are sent untyped so that the server converts them
-// to the column's type exactly as it would convert a quoted literal.
+// The PostgreSQL provider, through libpq (values: pg_values.h).
 //
 // Inside a transaction every statement runs under a savepoint: a failing
 // statement is undone on its own, and the transaction (for example the one
 // a step-wise run keeps open) stays usable, as it does on other providers.
+//
+// A run looks up and writes one row per record, so what counts is round
+// trips: commands go out in libpq's pipeline mode (pg_pipeline.h), where a
+// statement, its savepoint and the savepoint bookkeeping held back since the
+// last one travel together; and a query that differs from an earlier one
+// only in its quoted literals runs the prepared statement and the column
+// description of the earlier one.
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 #include <set>
 #include <unordered_map>
 
-#include "core/oadate.h"
 #include "core/text.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/field_values.h"
+#include "platform/db/pg_pipeline.h"
+#include "platform/db/pg_values.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
 
@@ -24,232 +29,193 @@ namespace veldrane::ado {
 
 namespace {
 
-enum : Oid {
-  kBool = 16, kBytea = 17, kChar = 18, kName = 19, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26,
-  kFloat4 = 700, kFloat8 = 701, kBpchar = 1042, kVarchar = 1043, kDate = 1082, kTime = 1083, kTimestamp = 1114,
-  kTimestampTz = 1184, kNumeric = 1700,
-};
-
 std::string Placeholder(size_t i) { return "$" + std::to_string(i + 1); }
 
-struct ResultPtr {
-  PGresult* r = nullptr;
-  ResultPtr() = default;
-  explicit ResultPtr(PGresult* p) : r(p) {}
-  ResultPtr(ResultPtr&& o) noexcept : r(o.r) { o.r = nullptr; }
-  ResultPtr& operator=(ResultPtr&& o) noexcept {
-    std::swap(r, o.r);
-    return *this;
+// The quoted literals of a query's WHERE clause as parameters ($1, $2, ...),
+// so that the per-record lookups of a run share one prepared statement.
+std::optional<ParameterizedSql> ParameterizeForServer(std::string_view sql, bool standard_strings) {
+  // Without standard strings a backslash escapes inside a literal, which the
+  // tokenizer does not know about.
+  if (!standard_strings && sql.find('\\') != std::string_view::npos) return std::nullopt;
+  std::optional<ParameterizedSql> p = ParameterizeLiterals(sql);
+  if (!p) return std::nullopt;
+  // The "?" markers are the text's only parameter tokens: ParameterizeLiterals
+  // declines a text that has markers of its own (and PostgreSQL's "?" operators).
+  std::string text;
+  size_t copied = 0, n = 0;
+  for (const SqlToken& t : TokenizeSql(p->text)) {
+    if (t.kind != SqlToken::Param) continue;
+    text.append(p->text, copied, t.begin - copied);
+    text += Placeholder(n++);
+    copied = t.end;
   }
-  ~ResultPtr() { PQclear(r); }
+  if (n != p->values.size()) return std::nullopt;
+  text.append(p->text, copied);
+  p->text = std::move(text);
+  return p;
+}
+
+// A result column as far as its description depends on the server.
+struct ColumnShape {
+  std::string name;
+  Oid type, table;
+  int typmod, column;
+  bool operator==(const ColumnShape&) const = default;
 };
 
-std::string Trimmed(const char* text) {
-  std::string s = text ? text : "";
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  return s;
+std::vector<ColumnShape> ShapeOf(const PGresult* res) {
+  std::vector<ColumnShape> shape;
+  for (int i = 0; i < PQnfields(res); ++i) {
+    shape.push_back({PQfname(res, i), PQftype(res, i), PQftable(res, i), PQfmod(res, i), PQftablecol(res, i)});
+  }
+  return shape;
 }
 
-void ApplyType(Oid oid, int typmod, ColumnInfo& c) {
-  switch (oid) {
-    case kBool: c.type = adBoolean; c.defined_size = 2; break;
-    case kInt2: c.type = adSmallInt; c.defined_size = 2; c.precision = 5; break;
-    case kInt4: c.type = adInteger; c.defined_size = 4; c.precision = 10; break;
-    case kInt8: case kOid: c.type = adBigInt; c.defined_size = 8; c.precision = 19; break;
-    case kFloat4: c.type = adSingle; c.defined_size = 4; c.precision = 7; break;
-    case kFloat8: c.type = adDouble; c.defined_size = 8; c.precision = 15; break;
-    case kNumeric:
-      c.type = adNumeric;
-      c.defined_size = 19;
-      if (typmod >= 4) {
-        c.precision = ((typmod - 4) >> 16) & 0xFFFF;
-        c.scale = (typmod - 4) & 0xFFFF;
-      }
-      break;
-    case kBpchar: case kChar:
-      c.type = adWChar;
-      c.fixed_length = true;
-      c.defined_size = typmod >= 4 ? typmod - 4 : 1;
-      break;
-    case kVarchar:
-      c.type = adVarWChar;
-      c.defined_size = typmod >= 4 ? typmod - 4 : 0;
-      break;
-    case kText: c.type = adLongVarWChar; c.is_long = true; break;
-    case kDate: c.type = adDBDate; c.defined_size = 6; c.precision = 10; break;
-    case kTime: c.type = adDBTime; c.defined_size = 6; c.precision = 8; break;
-    case kTimestamp: case kTimestampTz: c.type = adDBTimeStamp; c.defined_size = 16; c.precision = 19; break;
-    case kBytea: c.type = adLongVarBinary; c.is_long = true; break;
-    default: c.type = adVarWChar; break;  // names, uuids, json and the rest read as text
+bool HasShape(const PGresult* res, const std::vector<ColumnShape>& shape) {
+  if (static_cast<size_t>(PQnfields(res)) != shape.size()) return false;
+  for (int i = 0; i < PQnfields(res); ++i) {
+    const ColumnShape& s = shape[static_cast<size_t>(i)];
+    if (PQftype(res, i) != s.type || PQfmod(res, i) != s.typmod || PQftable(res, i) != s.table ||
+        PQftablecol(res, i) != s.column || s.name != PQfname(res, i)) {
+      return false;
+    }
   }
+  return true;
 }
 
-// A timestamp as the server writes it (ISO): drop the zone and keep milliseconds.
-std::optional<double> ParseServerDate(std::string_view text) {
-  std::string t(text);
-  if (t.size() > 10) {
-    size_t zone = t.find_first_of("+-", 10);
-    if (zone != std::string::npos && t.find(':', 0) != std::string::npos && zone > t.find(':')) t.erase(zone);
-  }
-  size_t dot = t.find('.');
-  if (dot != std::string::npos && t.size() > dot + 4) t.erase(dot + 4);
-  return ParseOaDate(t);
-}
+constexpr size_t kPlanLimit = 1024;      // texts that differ in more than quoted literals each add one
+constexpr size_t kPreparedLimit = 1024;  // statements kept on the server
+const std::string kGuard = "SAVEPOINT veldrane_statement";
+const std::string kGuardRelease = "RELEASE SAVEPOINT veldrane_statement";
+const std::string kGuardRollback = "ROLLBACK TO SAVEPOINT veldrane_statement";
 
-Variant ReadPgValue(const PGresult* res, int row, int col) {
-  if (PQgetisnull(res, row, col)) return Variant::Null();
-  const char* text = PQgetvalue(res, row, col);
-  std::string_view v(text, static_cast<size_t>(PQgetlength(res, row, col)));
-  switch (PQftype(res, col)) {
-    case kBool: return Variant(v == "t");
-    case kInt2: case kInt4: case kInt8: case kOid: {
-      int64_t n = 0;
-      std::from_chars(v.data(), v.data() + v.size(), n);
-      if (PQftype(res, col) == kInt4) return Variant(static_cast<int32_t>(n));
-      return Variant::FromInt64(n);
-    }
-    case kFloat4: case kFloat8: {
-      double d = 0;
-      auto r = std::from_chars(v.data(), v.data() + v.size(), d);
-      if (r.ec != std::errc()) return Variant(v);
-      return Variant(d);
-    }
-    case kNumeric: return DecimalFromText(v);
-    case kDate: case kTime: case kTimestamp: case kTimestampTz: {
-      if (auto d = ParseServerDate(v)) return Variant::Date(*d);
-      return Variant(v);  // infinity and other values a Date cannot hold
-    }
-    case kBytea: {
-      if (v.size() >= 2 && v[0] == '\\' && v[1] == 'x') {
-        std::string bytes;
-        for (size_t i = 2; i + 1 < v.size(); i += 2) {
-          int b = 0;
-          std::from_chars(v.data() + i, v.data() + i + 2, b, 16);
-          bytes.push_back(static_cast<char>(b));
-        }
-        return BytesToVariant(bytes.data(), bytes.size());
-      }
-      return BytesToVariant(v.data(), v.size());
-    }
-    default: return Variant(v);
-  }
-}
-
-// A parameter's text; nullopt for Null.
-std::optional<std::string> ParamText(const Variant& raw) {
-  Variant v = raw.IsObject() ? raw.Resolved() : raw;
-  switch (v.Type()) {
-    case VarType::Empty: case VarType::Null: return std::nullopt;
-    case VarType::Boolean: return std::string(v.AsBool() ? "true" : "false");
-    case VarType::Date: {
-      std::string iso = FormatOaDateIso(v.AsDate());
-      iso[10] = ' ';
-      return iso;
-    }
-    case VarType::Array: {
-      static const char* hex = "0123456789abcdef";
-      std::string out = "\\x";
-      for (unsigned char b : VariantToBytes(v)) {
-        out += hex[b >> 4];
-        out += hex[b & 0xF];
-      }
-      return out;
-    }
-    case VarType::String: return v.AsString();
-    default: return v.IsNumber() ? NumberText(v) : v.ToString();
-  }
-}
+std::string SavepointName(int32_t level) { return "veldrane_" + std::to_string(level); }
 
 class PgSession : public ProviderSession {
  public:
-  explicit PgSession(PGconn* conn) : conn_(conn) { PQsetNoticeReceiver(conn_, &PgSession::OnNotice, this); }
-  ~PgSession() override { PQfinish(conn_); }
+  explicit PgSession(PGconn* conn) : conn_(conn), pipeline_(conn) {
+    PQsetNoticeReceiver(conn_, &PgSession::OnNotice, this);
+  }
+  ~PgSession() override {
+    // Held-back commands are savepoint bookkeeping of the open transaction,
+    // which ending the connection rolls back: their outcome can no longer
+    // matter to anyone, but they still go out before the connection ends.
+    if (!pipeline_.deferred().empty()) pipeline_.Send({});
+    PQfinish(conn_);
+  }
 
   std::string Name() const override { return "PostgreSQL"; }
 
   Rowset Query(std::string_view sql, bool updatable) override {
-    std::string text(sql);
-    auto rewritten = rewrites_.find(text);
-    bool known_rewrite = updatable && rewritten != rewrites_.end();
-    ResultPtr res = Guarded([&] { return Run(known_rewrite ? rewritten->second.exec_text : text); });
-    Rowset rows = Describe(res.r);
-    if (updatable) {
-      if (known_rewrite) {
-        MarkHidden(rows, rewritten->second.locators);
-        FindTarget(text, rows, /*rewrite=*/false);
-      } else if (!FindTarget(text, rows, /*rewrite=*/true)) {
-        // The key was not among the selected columns: read again with the locator added.
-        const Rewrite& r = rewrites_.at(text);
-        res = Guarded([&] { return Run(r.exec_text); });
-        rows = Describe(res.r);
-        MarkHidden(rows, r.locators);
-        FindTarget(text, rows, /*rewrite=*/false);
-      }
-    }
-    ReadRows(res.r, rows);
-    return rows;
+    return RetryingStale([&] { return QueryOnce(sql, updatable); });
   }
 
   std::optional<Rowset> Execute(std::string_view sql) override {
     std::string text(sql);
-    return Guarded([&]() -> std::optional<Rowset> {
-      if (!PQsendQuery(conn_, text.c_str())) throw Failure(nullptr);
-      std::optional<Rowset> last;
-      std::optional<VbError> error;
-      while (PGresult* raw = PQgetResult(conn_)) {
-        ResultPtr res(raw);
-        ExecStatusType status = PQresultStatus(raw);
-        if (status == PGRES_TUPLES_OK) {
-          Rowset rows = Describe(raw);
-          ReadRows(raw, rows);
-          last = std::move(rows);
-        } else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY && !error) {
-          error = Failure(raw);
-        }
+    // Several statements in one text need the simple protocol, which a
+    // pipeline cannot carry: held-back commands and the savepoint go first.
+    bool guard = InTransaction();
+    if (guard) {
+      Sync({kGuard});
+    } else if (!pipeline_.deferred().empty()) {
+      Sync({});
+    }
+    std::optional<Rowset> last;
+    try {
+      last = RunSimple(text);
+    } catch (const VbError&) {
+      if (guard) Sync({kGuardRollback, kGuardRelease});
+      throw;
+    }
+    if (guard) {
+      if (InTransaction()) {
+        pipeline_.Defer(kGuardRelease);
+      } else {
+        Sync({kGuardRelease});  // the text ended the transaction; the server says what that means
       }
-      if (error) throw *error;
-      ForgetTables();  // the statements may have changed tables
-      return last;
-    });
+    }
+    ForgetTables();  // the statements may have changed tables
+    return last;
   }
 
-  void Begin(int32_t level) override { Simple(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level)); }
-  void Commit(int32_t level) override {
-    Simple(level == 1 ? "COMMIT" : "RELEASE SAVEPOINT veldrane_" + std::to_string(level));
-  }
-  void Rollback(int32_t level) override {
-    if (level == 1) {
-      Simple("ROLLBACK");
-    } else {
-      Simple("ROLLBACK TO SAVEPOINT veldrane_" + std::to_string(level));
-      Simple("RELEASE SAVEPOINT veldrane_" + std::to_string(level));
+  // Savepoints inside a healthy transaction are held back: the server hears
+  // of them with the next statement, and a savepoint nothing ran under is
+  // never sent at all. Anything else runs at once, so that the server's
+  // refusal surfaces where it did.
+  void Begin(int32_t level) override {
+    if (level > 1 && InTransaction()) {
+      pipeline_.Defer("SAVEPOINT " + SavepointName(level));
+      return;
     }
+    Sync({level == 1 ? "BEGIN" : "SAVEPOINT " + SavepointName(level)});
+  }
+
+  void Commit(int32_t level) override {
+    if (level > 1 && InTransaction()) {
+      if (!pipeline_.Withdraw("SAVEPOINT " + SavepointName(level))) {
+        pipeline_.Defer("RELEASE SAVEPOINT " + SavepointName(level));
+      }
+      return;
+    }
+    // A held-back failure skips the COMMIT, and the transaction stays open
+    // for the caller's rollback.
+    Sync({level == 1 ? "COMMIT" : "RELEASE SAVEPOINT " + SavepointName(level)});
+  }
+
+  void Rollback(int32_t level) override {
+    if (level > 1 && pipeline_.Withdraw("SAVEPOINT " + SavepointName(level))) return;  // nothing ran under it
+    std::vector<std::string> undo;
+    if (level == 1) {
+      undo = {"ROLLBACK"};
+    } else {
+      undo = {"ROLLBACK TO SAVEPOINT " + SavepointName(level), "RELEASE SAVEPOINT " + SavepointName(level)};
+    }
+    if (pipeline_.deferred().empty()) {
+      Sync(undo);
+      return;
+    }
+    // The rollback runs in a segment of its own, so that it still runs when
+    // a held-back command failed; it undoes that command's work too, and
+    // the failure is reported as a warning rather than lost.
+    std::vector<PgCommand> commands{PgCommand::Sync()};
+    for (const std::string& sql : undo) commands.push_back(PgCommand::Text(sql));
+    PgPipeline::Answers a = pipeline_.Send(commands);
+    std::optional<VbError> held = HeldBackFailure(a);
+    for (size_t i = 1; i < a.results.size(); ++i) {
+      if (!Succeeded(a.results[i].r)) throw held && !a.results[i].r ? *held : Failure(a.results[i].r, a.lost);
+    }
+    if (held) warnings_.push_back(*held);
   }
 
   std::vector<Variant> Insert(const RowWrite& write) override {
-    ResultPtr res = Guarded([&] { return RunPrepared(BuildInsertSql(write, Placeholder), write.set_values, {}); });
+    ResultPtr res = RunPrepared(BuildInsertSql(write, Placeholder), write.set_values, {});
     return Returned(res.r);
   }
 
   std::vector<Variant> Update(const RowWrite& write) override {
-    ResultPtr res = Guarded([&] {
-      return RunPrepared(BuildUpdateSql(write, Placeholder), write.set_values, write.key_values);
-    });
+    ResultPtr res = RunPrepared(BuildUpdateSql(write, Placeholder), write.set_values, write.key_values);
     if (PQntuples(res.r) == 0) throw RowNotFound(write.target->table, "PostgreSQL");
     return Returned(res.r);
   }
 
   void Delete(const RowWrite& write) override {
-    ResultPtr res = Guarded([&] { return RunPrepared(BuildDeleteSql(write, Placeholder), write.key_values, {}); });
+    ResultPtr res = RunPrepared(BuildDeleteSql(write, Placeholder), write.key_values, {});
     if (std::string_view(PQcmdTuples(res.r)) == "0") throw RowNotFound(write.target->table, "PostgreSQL");
   }
 
   std::vector<VbError> TakeWarnings() override { return std::exchange(warnings_, {}); }
 
  private:
-  struct Rewrite {
-    std::string exec_text;
-    std::vector<std::string> locators;
+  // What a query text needs on its next run: the statement that runs, and
+  // the description of its result, valid while the result keeps its shape.
+  struct QueryPlan {
+    std::string exec_text;              // the parameterized text, locators added
+    size_t from_offset = 0;             // where locators go, in this and the written text
+    std::vector<std::string> locators;  // hidden key columns added to the select list
+    bool literal_only = false;          // the parameterized text does not prepare
+    std::vector<ColumnShape> shape;
+    std::vector<ColumnInfo> columns;
+    WriteTarget target;
   };
   struct TableMeta {
     std::string qualified;             // quoted, schema-qualified as regclass prints it
@@ -268,53 +234,214 @@ class PgSession : public ProviderSession {
     }
   }
 
-  // Runs `f` under a savepoint when a transaction is open.
-  template <class F>
-  auto Guarded(F&& f) -> decltype(f()) {
-    if (PQtransactionStatus(conn_) != PQTRANS_INTRANS) return f();
-    Simple("SAVEPOINT veldrane_statement");
-    try {
-      auto result = f();
-      Simple("RELEASE SAVEPOINT veldrane_statement");
-      return result;
-    } catch (const VbError&) {
-      Simple("ROLLBACK TO SAVEPOINT veldrane_statement");
-      Simple("RELEASE SAVEPOINT veldrane_statement");
-      throw;
+  bool InTransaction() const { return PQtransactionStatus(conn_) == PQTRANS_INTRANS; }
+
+  // The first query of a text runs as written; later ones with other
+  // literals run the prepared parameterized text. The first run also finds
+  // out whether locator columns must be added for write-back.
+  Rowset QueryOnce(std::string_view sql, bool updatable) {
+    std::string text(sql);
+    const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
+    std::optional<ParameterizedSql> p = ParameterizeForServer(sql, scs && std::string_view(scs) == "on");
+    std::string key = (p ? p->text : text) + (updatable ? "\x01U" : "\x01R");
+    auto it = plans_.find(key);
+    if (it == plans_.end()) {
+      if (plans_.size() >= kPlanLimit) plans_.clear();
+      QueryPlan plan;
+      Rowset rows = FirstRun(text, updatable, plan);
+      plan.exec_text = WithLocators(p ? p->text : text, plan);
+      plans_.emplace(std::move(key), std::move(plan));
+      return rows;
     }
+    QueryPlan& plan = it->second;
+    ResultPtr res;
+    if (!plan.literal_only) {
+      std::vector<const char*> values;
+      if (p) {
+        for (const std::string& v : p->values) values.push_back(v.c_str());
+      }
+      res = RunNamed(plan.exec_text, values, /*may_decline=*/p.has_value());
+      if (!res.r) plan.literal_only = true;
+    }
+    if (!res.r) res = RunText(WithLocators(text, plan));
+    Rowset rows;
+    if (HasShape(res.r, plan.shape)) {
+      rows.columns = plan.columns;
+      rows.target = plan.target;
+    } else {
+      // The table changed under the plan: describe what came.
+      rows = Describe(res.r);
+      if (updatable) {
+        MarkHidden(rows, plan.locators);
+        FindTarget(text, rows, nullptr);
+      }
+      plan.shape = ShapeOf(res.r);
+      plan.columns = rows.columns;
+      plan.target = rows.target;
+    }
+    ReadRows(res.r, rows);
+    return rows;
   }
 
-  void Simple(const std::string& sql) {
-    ResultPtr res(PQexec(conn_, sql.c_str()));
-    if (PQresultStatus(res.r) != PGRES_COMMAND_OK) throw Failure(res.r);
+  Rowset FirstRun(const std::string& text, bool updatable, QueryPlan& plan) {
+    ResultPtr res = RunText(text);
+    Rowset rows = Describe(res.r);
+    if (updatable && !FindTarget(text, rows, &plan.locators)) {
+      // The key was not among the selected columns: read again with the locator added.
+      plan.from_offset = AnalyzeSelect(text).from_offset;
+      res = RunText(WithLocators(text, plan));
+      rows = Describe(res.r);
+      MarkHidden(rows, plan.locators);
+      FindTarget(text, rows, nullptr);
+    }
+    plan.shape = ShapeOf(res.r);
+    plan.columns = rows.columns;
+    plan.target = rows.target;
+    ReadRows(res.r, rows);
+    return rows;
   }
 
-  ResultPtr Run(const std::string& sql) {
-    ResultPtr res(PQexecParams(conn_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-    ExecStatusType status = PQresultStatus(res.r);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) throw Failure(res.r);
-    return res;
+  static std::string WithLocators(const std::string& text, const QueryPlan& plan) {
+    if (plan.locators.empty()) return text;
+    std::string extra;
+    for (const std::string& l : plan.locators) extra += ", " + QuoteIdentifier(l);
+    return text.substr(0, plan.from_offset) + extra + " " + text.substr(plan.from_offset);
+  }
+
+  // Runs `f` again once when it failed on a prepared statement whose result
+  // no longer has the shape it was prepared with (another connection
+  // changed the table): the server refuses to run it, while the text would
+  // run today.
+  template <class F>
+  auto RetryingStale(F&& f) -> decltype(f()) {
+    stale_ = false;
+    try {
+      return f();
+    } catch (const VbError&) {
+      if (!std::exchange(stale_, false)) throw;
+    }
+    ForgetTables();
+    return f();
+  }
+
+  ResultPtr RunText(const std::string& sql) { return Statement(sql, nullptr, false, {}, false); }
+
+  // Runs `sql` as a named prepared statement, prepared in the same round trip
+  // the first time. With `may_decline`, a text that does not prepare gives a
+  // null result (the transaction restored) instead of the server's error.
+  ResultPtr RunNamed(const std::string& sql, const std::vector<const char*>& values, bool may_decline) {
+    auto it = prepared_.find(sql);
+    if (it != prepared_.end()) return Statement(sql, &it->second, false, values, may_decline);
+    if (prepared_.size() >= kPreparedLimit) {
+      prepared_.clear();
+      if (InTransaction()) {
+        pipeline_.Defer("DEALLOCATE ALL");
+      } else {
+        Sync({"DEALLOCATE ALL"});
+      }
+    }
+    std::string name = "veldrane_" + std::to_string(++statements_);
+    return Statement(sql, &name, true, values, may_decline);
   }
 
   ResultPtr RunPrepared(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second) {
-    auto it = prepared_.find(sql);
-    size_t count = first.size() + second.size();
-    if (it == prepared_.end()) {
-      std::string name = "veldrane_" + std::to_string(prepared_.size() + 1);
-      ResultPtr res(PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(count), nullptr));
-      if (PQresultStatus(res.r) != PGRES_COMMAND_OK) throw Failure(res.r);
-      it = prepared_.emplace(sql, name).first;
-    }
     std::vector<std::optional<std::string>> texts;
-    texts.reserve(count);
+    texts.reserve(first.size() + second.size());
     for (const Variant& v : first) texts.push_back(ParamText(v));
     for (const Variant& v : second) texts.push_back(ParamText(v));
     std::vector<const char*> values;
     for (const auto& t : texts) values.push_back(t ? t->c_str() : nullptr);
-    ResultPtr res(PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(count), values.data(), nullptr, nullptr, 0));
-    ExecStatusType status = PQresultStatus(res.r);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) throw Failure(res.r);
-    return res;
+    return RetryingStale([&] { return RunNamed(sql, values, false); });
+  }
+
+  // One statement that needs an answer, in one round trip with the
+  // held-back commands in front of it. Inside a transaction it runs under a
+  // savepoint, so that its failure undoes it alone and the transaction stays
+  // usable: its own (set and released in the same pipeline), or the
+  // savepoint that was set just before it with nothing run since, which
+  // rolling back to leaves exactly as it was. Only a failure costs another
+  // round trip.
+  ResultPtr Statement(const std::string& sql, const std::string* name, bool prepare,
+                      const std::vector<const char*>& values, bool may_decline) {
+    bool in_transaction = InTransaction();
+    std::string fresh;
+    if (in_transaction && !pipeline_.deferred().empty() && pipeline_.deferred().back().starts_with("SAVEPOINT ")) {
+      fresh = pipeline_.deferred().back().substr(10);
+    }
+    bool guard = in_transaction && fresh.empty();
+    int count = static_cast<int>(values.size());
+    std::vector<PgCommand> commands;
+    if (guard) commands.push_back(PgCommand::Text(kGuard));
+    size_t prepare_at = commands.size();
+    if (prepare) commands.push_back({PgCommand::kPrepare, sql.c_str(), name->c_str(), count});
+    size_t run_at = commands.size();
+    if (name) {
+      commands.push_back({PgCommand::kPrepared, nullptr, name->c_str(), count, values.data()});
+    } else {
+      commands.push_back({PgCommand::kText, sql.c_str(), nullptr, count, values.data()});
+    }
+    if (guard) commands.push_back(PgCommand::Text(kGuardRelease));
+    PgPipeline::Answers a = pipeline_.Send(commands);
+    if (auto held = HeldBackFailure(a)) throw *held;  // the statement did not run
+    bool prepared = prepare && Succeeded(a.results[prepare_at].r);
+    if (prepared) prepared_.emplace(sql, *name);
+    size_t failed = 0;
+    while (failed < a.results.size() && Succeeded(a.results[failed].r)) ++failed;
+    if (failed == a.results.size()) return std::move(a.results[run_at]);
+    VbError error = Failure(a.results[failed].r, a.lost);
+    const char* state = a.results[failed].r ? PQresultErrorField(a.results[failed].r, PG_DIAG_SQLSTATE) : nullptr;
+    if (name && !prepare && failed == run_at && state && std::string_view(state) == "0A000") {
+      stale_ = true;  // the statement stays behind on the server under a name no longer used
+      prepared_.erase(sql);
+    }
+    if (in_transaction && (!guard || failed > 0)) {
+      if (guard) {
+        Sync({kGuardRollback, kGuardRelease});
+      } else {
+        Sync({"ROLLBACK TO SAVEPOINT " + fresh});
+      }
+    }
+    if (may_decline && prepare && !prepared) return ResultPtr();
+    throw error;
+  }
+
+  // Sends `sqls` (with the held-back commands before them) and throws the
+  // first failure.
+  void Sync(const std::vector<std::string>& sqls) {
+    std::vector<PgCommand> commands;
+    for (const std::string& sql : sqls) commands.push_back(PgCommand::Text(sql));
+    PgPipeline::Answers a = pipeline_.Send(commands);
+    if (auto held = HeldBackFailure(a)) throw *held;
+    for (const ResultPtr& r : a.results) {
+      if (!Succeeded(r.r)) throw Failure(r.r, a.lost);
+    }
+  }
+
+  std::optional<VbError> HeldBackFailure(const PgPipeline::Answers& a) const {
+    for (const ResultPtr& r : a.deferred) {
+      if (!Succeeded(r.r)) return Failure(r.r, a.lost);
+    }
+    return std::nullopt;
+  }
+
+  // A text of any number of statements; the rows of the last that returns rows.
+  std::optional<Rowset> RunSimple(const std::string& text) {
+    if (!PQsendQuery(conn_, text.c_str())) throw Failure(nullptr);
+    std::optional<Rowset> last;
+    std::optional<VbError> error;
+    while (PGresult* raw = PQgetResult(conn_)) {
+      ResultPtr res(raw);
+      ExecStatusType status = PQresultStatus(raw);
+      if (status == PGRES_TUPLES_OK) {
+        Rowset rows = Describe(raw);
+        ReadRows(raw, rows);
+        last = std::move(rows);
+      } else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY && !error) {
+        error = Failure(raw);
+      }
+    }
+    if (error) throw *error;
+    return last;
   }
 
   std::vector<Variant> Returned(const PGresult* res) {
@@ -359,9 +486,10 @@ class PgSession : public ProviderSession {
     }
   }
 
-  // Fills rows.target. Returns false when a rewrite with locator columns was
-  // recorded (with `rewrite`) and the query must be read again.
-  bool FindTarget(const std::string& sql, Rowset& rows, bool rewrite) {
+  // Fills rows.target. Returns false when the key is not among the columns
+  // and `locators` (when given) received the columns to add for it; the
+  // query must then be read again with them.
+  bool FindTarget(const std::string& sql, Rowset& rows, std::vector<std::string>* locators) {
     SelectShape shape = AnalyzeSelect(sql);
     if (!shape.single_table) {
       rows.target.refusal = shape.refusal;
@@ -404,24 +532,19 @@ class PgSession : public ProviderSession {
         }
       }
       if (meta.primary_key.empty() || key.size() != meta.primary_key.size()) {
-        if (!rewrite) {
+        if (!locators) {
           rows.target.refusal = "the row locator cannot be read";
           return true;
         }
-        Rewrite r;
         if (meta.primary_key.empty()) {
           if (meta.relkind == 'p') {
             rows.target.refusal = meta.qualified + " is partitioned and has no primary key";
             return true;
           }
-          r.locators.push_back("ctid");
+          locators->push_back("ctid");
         } else {
-          for (int attnum : meta.primary_key) r.locators.push_back(meta.names.at(attnum));
+          for (int attnum : meta.primary_key) locators->push_back(meta.names.at(attnum));
         }
-        std::string extra;
-        for (const std::string& l : r.locators) extra += ", " + QuoteIdentifier(l);
-        r.exec_text = sql.substr(0, shape.from_offset) + extra + " " + sql.substr(shape.from_offset);
-        rewrites_[sql] = std::move(r);
         return false;
       }
       for (int32_t k : key) rows.columns[static_cast<size_t>(k)].key = true;
@@ -449,18 +572,22 @@ class PgSession : public ProviderSession {
     return tables_.emplace(oid, std::move(meta)).first->second;
   }
 
-  ResultPtr Catalog(const std::string& sql) {
-    return Guarded([&] { return Run(sql); });
-  }
+  ResultPtr Catalog(const std::string& sql) { return RunText(sql); }
 
+  // Prepared statements stay: the server plans them anew after a change,
+  // and one whose result changed shape is retried (RetryingStale).
   void ForgetTables() {
     tables_.clear();
-    rewrites_.clear();
+    plans_.clear();
   }
 
-  VbError Failure(const PGresult* res) const {
+  // The server's error in `res`; without a result, libpq's (or `lost`, the
+  // message of a pipeline that went unanswered).
+  VbError Failure(const PGresult* res, const std::string& lost = {}) const {
     if (!res || PQstatus(conn_) != CONNECTION_OK) {
-      return VbError(adoerr::kProviderFailure, Trimmed(PQerrorMessage(conn_)), "PostgreSQL");
+      std::string message = Trimmed(PQerrorMessage(conn_));
+      if (!res && !lost.empty()) message = lost;
+      return VbError(adoerr::kProviderFailure, message, "PostgreSQL");
     }
     const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
     std::string message = Trimmed(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY));
@@ -473,9 +600,12 @@ class PgSession : public ProviderSession {
   }
 
   PGconn* conn_;
+  PgPipeline pipeline_;
   std::vector<VbError> warnings_;
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> prepared statement name
-  std::unordered_map<std::string, Rewrite> rewrites_;      // query text -> text with locators
+  size_t statements_ = 0;                                  // names given so far
+  std::unordered_map<std::string, QueryPlan> plans_;       // parameterized text and updatable -> plan
+  bool stale_ = false;                                     // the last failure was a prepared statement's stale result
   std::unordered_map<Oid, TableMeta> tables_;
   std::vector<Oid> table_of_;  // of the last described result
   std::vector<int> column_of_;
