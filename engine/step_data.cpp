@@ -90,10 +90,9 @@ std::shared_ptr<ado::Recordset> cShape::openData() const {
   return mData && mData->State() == ado::adStateOpen ? mData : nullptr;
 }
 
-std::shared_ptr<ado::Recordset> cShape::dataAsOf(const std::string& query) {
-  if (query == mQuery) return data();
-  // Opened through the step's own path with the old query, then the step's
-  // query and rows are put back as they were, whatever happened.
+std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
+  // Opened through the step's own path, then the step's query and rows are
+  // put back as they were, whatever happened.
   struct Restore {
     cShape& step;
     std::string query;
@@ -110,6 +109,19 @@ std::shared_ptr<ado::Recordset> cShape::dataAsOf(const std::string& query) {
 
 void cShape::setQuery(const std::string& strQuery) {
   mQuery = strQuery;
+  ++data_generation_;
+  // Rows that nothing else holds (no script, no Field handed out) are closed
+  // and the object is opened again with the new query: a TARGET step does
+  // this for every record, and a new recordset each time was a good part of
+  // a record's cost. Rows held elsewhere stay as they are for their holder.
+  if (mData && mData.use_count() == 1 && mData->Unshared() && mData->State() == ado::adStateOpen) {
+    try {
+      mData->Close();
+      return;
+    } catch (const VbError&) {
+      // Deliberately ignored: a new object is made instead.
+    }
+  }
   mData.reset();
 }
 

@@ -41,18 +41,19 @@ constexpr const char* kSqlExecuteCode =
     "End Function";
 
 // A step's rows as the engine sees them: every member, the default one and
-// enumeration go to the rows the step had at the last preparation. Rows
-// that were open then are used as they are; rows that were not (a TARGET
-// step's, discarded by its last query) are opened when a formula first
-// reaches them, with the query the step had then. Most records' formulas
-// never look at another step's rows, and opening them for nothing was a
-// large share of a record's cost.
+// enumeration go to the rows the step had at the last preparation. They are
+// found when a formula first reaches them: the step's own rows while it has
+// not moved on to another query since, else rows opened apart with the
+// query it had. Most records' formulas never look at another step's rows,
+// and holding them would keep a TARGET step from re-opening its recordset
+// in place.
 class StepRows : public Object {
  public:
   explicit StepRows(std::shared_ptr<cShape> step) { Point(std::move(step)); }
   void Point(std::shared_ptr<cShape> step) {
-    rows_ = step->openData();
-    query_ = rows_ ? std::string() : step->query();
+    rows_.reset();
+    generation_ = step->dataGeneration();
+    query_ = step->query();
     step_ = std::move(step);
   }
   std::string TypeName() const override { return "Recordset"; }
@@ -62,13 +63,14 @@ class StepRows : public Object {
  private:
   // Raises, as `data` does, when the rows cannot be opened.
   Object& Rows() {
-    if (!rows_) rows_ = step_->dataAsOf(query_);
+    if (!rows_) rows_ = step_->dataGeneration() == generation_ ? step_->data() : step_->dataApart(query_);
     return *rows_;
   }
 
   std::shared_ptr<cShape> step_;
-  std::shared_ptr<ado::Recordset> rows_;  // null until opened
-  std::string query_;                     // the step's query at preparation
+  uint64_t generation_ = 0;               // the step's rows at preparation
+  std::string query_;                     // and the query they were opened with
+  std::shared_ptr<ado::Recordset> rows_;  // null until a formula reaches them
 };
 
 // Whether the thread's engine holds exactly what a preparation gave it: who

@@ -79,10 +79,12 @@ class cShape : public Object {
   std::shared_ptr<ado::Recordset> openData() const;
   // The query the step's rows are (or will next be) opened with.
   const std::string& query() const { return mQuery; }
-  // The rows `data` gives while the step's query is still `query`. Once the
-  // step has moved on to another query, rows opened apart with `query`: the
-  // rows a caller was promised before the step moved on.
-  std::shared_ptr<ado::Recordset> dataAsOf(const std::string& query);
+  // Changes whenever the step's rows are discarded for a new query: rows
+  // read at one generation are the step's rows while it lasts.
+  uint64_t dataGeneration() const { return data_generation_; }
+  // Rows opened apart with `query` on the step's connection; the step's own
+  // rows and query stay as they are. Raises as `data` does.
+  std::shared_ptr<ado::Recordset> dataApart(const std::string& query);
   // The query a TARGET step's rows are opened with next; the rows held are
   // discarded. Nothing is opened.
   void setQuery(const std::string& strQuery);
@@ -128,6 +130,7 @@ class cShape : public Object {
   // The data side (engine/step_data.cpp) works on these two.
   std::string mQuery;                          // the query a TARGET step opens its rows with
   std::shared_ptr<ado::Recordset> mData;       // the step's rows; null = not yet created
+  uint64_t data_generation_ = 0;               // dataGeneration
 };
 
 }  // namespace veldrane

@@ -68,6 +68,22 @@ TEST_F(StepDataTest, TargetRowsFollowEachQueryAndStayClosedWithoutOne) {
   EXPECT_TRUE(log->Text().empty());
 }
 
+TEST_F(StepDataTest, RowsHeldElsewhereAreNeverReopenedUnderTheirHolder) {
+  auto target = Logged(flow.Target("T", "a", db, "SRC", "Insert", {}));
+  target->setQuery("SELECT * FROM SRC WHERE ID = '1'");
+  std::weak_ptr<ado::Recordset> first = target->data();
+  // Nobody else holds them: the same object serves the next query.
+  target->setQuery("SELECT * FROM SRC WHERE ID = '2'");
+  EXPECT_EQ(target->data(), first.lock());
+  EXPECT_EQ(target->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ben");
+  // A Field handed out keeps the rows it came from.
+  std::shared_ptr<Object> held = target->data()->GetFields().Item(std::string_view("NAME")).shared_from_this();
+  target->setQuery("SELECT * FROM SRC WHERE ID = '1'");
+  EXPECT_NE(target->data(), first.lock());
+  EXPECT_EQ(held->Invoke("Value", InvokeKind::Get, {}).ToText(), "Ben");
+  EXPECT_EQ(target->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ann");
+}
+
 TEST_F(StepDataTest, ConnectionThatCannotOpenIsCriticalAtEveryRead) {
   auto target = Logged(flow.Target("Orders out", "a", "Provider=SQLite;Data Source=" + databases + "/nope.db", "SRC",
                                    "Insert", {}));

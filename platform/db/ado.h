@@ -254,6 +254,8 @@ class Fields : public Object {
 
   // Rebuilds the Field objects after the recordset's columns changed.
   void Refresh();
+  // True when no Field object of these columns is held outside them.
+  bool Unshared() const;
 
  private:
   Field& At(int32_t index);  // index checked by the caller
@@ -318,6 +320,10 @@ class Recordset : public Object {
   int32_t LockType() const;
   // The source text (SQL or path) given to Open.
   std::string Source() const;
+  // True when nothing outside this object reaches its rows (no Fields or
+  // Field object handed out is still held): closing and opening it again
+  // then changes nothing anybody else sees.
+  bool Unshared() const;
 
   // Internal: makes this recordset hold rows a connection has read.
   void AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type, std::string source);

@@ -143,6 +143,17 @@ void Fields::Refresh() {
   items_.resize(count);
 }
 
+bool Fields::Unshared() const {
+  long held = 0;
+  for (const auto& item : items_) {
+    if (!item) continue;
+    if (item.use_count() != 1) return false;
+    ++held;
+  }
+  // The state is held by the recordset, these fields and each Field made.
+  return state_.use_count() == 2 + held;
+}
+
 Field& Fields::Item(std::string_view name) {
   if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
   for (int32_t i = 0; i < Count(); ++i) {

@@ -123,16 +123,13 @@ class PgSession : public ProviderSession {
     std::optional<Rowset> last;
     try {
       last = RunSimple(text);
+      // Released at once rather than held back: the text may have ended the
+      // transaction or released savepoints, and the server's refusal belongs
+      // to this call.
+      if (guard) Sync({kGuardRelease});
     } catch (const VbError&) {
       if (guard) Sync({kGuardRollback, kGuardRelease});
       throw;
-    }
-    if (guard) {
-      if (InTransaction()) {
-        pipeline_.Defer(kGuardRelease);
-      } else {
-        Sync({kGuardRelease});  // the text ended the transaction; the server says what that means
-      }
     }
     ForgetTables();  // the statements may have changed tables
     return last;

@@ -178,7 +178,9 @@ void Recordset::Close() {
   s.target = {};
   s.source_kind = RowSource::None;
   s.position = 0;
-  fields_->Refresh();
+  // The Field objects stay, by position, for the next opening: a recordset
+  // re-opened per record would otherwise make them anew every time. Count
+  // and lookups trim them to the columns there are.
 }
 
 int32_t Recordset::State() const { return state_->open ? adStateOpen : adStateClosed; }
@@ -247,5 +249,7 @@ void Recordset::SetCursorLocation(int32_t location) {
 int32_t Recordset::CursorType() const { return state_->cursor_type; }
 int32_t Recordset::LockType() const { return state_->lock_type; }
 std::string Recordset::Source() const { return state_->source; }
+
+bool Recordset::Unshared() const { return fields_.use_count() == 1 && fields_->Unshared(); }
 
 }  // namespace veldrane::ado

@@ -3,6 +3,7 @@
 // they never skip.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -52,12 +53,32 @@ class Postgres : public ::testing::Test {
     rs->Open(Variant(sql), Variant(ObjectRef(cn_)), adOpenKeyset, lock);
     return rs;
   }
-  std::vector<std::string> Column(const std::string& sql) {
+  // The first column of every row of `sql` as text; through a recordset
+  // (the provider's query path) unless `execute`.
+  std::vector<std::string> Column(const std::string& sql, bool execute = true, ConnectionRef cn = nullptr) {
+    if (!cn) cn = cn_;
     std::vector<std::string> out;
-    for (auto rs = cn_->Execute(sql); !rs->IsEOF(); rs->MoveNext()) {
-      out.push_back(rs->GetFields().Item(Variant(int32_t{0})).Value().ToText());
+    RecordsetRef rs;
+    if (execute) {
+      rs = cn->Execute(sql);
+    } else {
+      rs = Recordset::Create();
+      rs->Open(Variant(sql), Variant(ObjectRef(cn)), adOpenKeyset, adLockOptimistic);
     }
+    for (; !rs->IsEOF(); rs->MoveNext()) out.push_back(rs->GetFields().Item(Variant(int32_t{0})).Value().ToText());
     return out;
+  }
+  // A second connection to the same database: sees only what was committed.
+  ConnectionRef Other() {
+    auto cn = Connection::Create();
+    cn->Open("Provider=PostgreSQL;Data Source=" + Conninfo());
+    return cn;
+  }
+  void AddCustomer(const std::string& name) {
+    auto rs = Open("SELECT * FROM customers WHERE 1 = 2");
+    rs->AddNew();
+    rs->GetFields().Item("name").SetValue(Variant(name));
+    rs->Update();
   }
   ConnectionRef cn_;
 };
@@ -234,6 +255,158 @@ TEST_F(Postgres, JoinsAndViewsAreReadOnlyWithAReason) {
   e = Raised([&] { join->AddNew(); });
   EXPECT_NE(e.description().find("more than one table"), std::string::npos) << e.description();
   cn_->Execute("DROP VIEW customer_names");
+}
+
+// The per-record lookups of a run differ only in their quoted literals and
+// share one prepared statement: each must still read its own rows.
+TEST_F(Postgres, QueriesDifferingInLiteralsReadTheirOwnRows) {
+  cn_->Execute("INSERT INTO customers (name, city) VALUES ('O''Brien', 'Cork'), ('Back\\slash', 'Rome')");
+  const std::vector<std::pair<std::string, std::vector<std::string>>> lookups = {
+      {"Alder", {"Bonn"}}, {"O''Brien", {"Cork"}}, {"Back\\slash", {"Rome"}}, {"nobody", {}}, {"Birch", {"Köln"}}};
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& [name, cities] : lookups) {
+      EXPECT_EQ(Column("SELECT city FROM customers WHERE name = '" + name + "'", false), cities) << name;
+    }
+    // An integer column compared with a quoted literal, and several literals in one text.
+    EXPECT_EQ(Column("SELECT name FROM customers WHERE custno = '" + std::to_string(round + 1) + "'", false),
+              std::vector<std::string>{round == 0 ? "Alder" : round == 1 ? "Birch" : "O'Brien"});
+    EXPECT_EQ(Column("SELECT name FROM customers WHERE city LIKE '" + std::string(round == 0 ? "B" : "R") +
+                         "%' AND name <> 'x' ORDER BY custno", false),
+              std::vector<std::string>{round == 0 ? "Alder" : "Back\\slash"});
+  }
+}
+
+// pg_typeof('x') reads an untyped literal, which a parameter cannot stand
+// for: the parameterized text does not prepare and the text runs as
+// written, without harm to the transaction around it.
+TEST_F(Postgres, QueriesWhoseLiteralsCannotBeParametersRunAsWritten) {
+  cn_->BeginTrans();
+  AddCustomer("Cedar");
+  for (const char* tag : {"a", "b", "c"}) {
+    EXPECT_EQ(Column(std::string("SELECT name FROM customers WHERE pg_typeof('") + tag +
+                         "')::text = 'unknown' ORDER BY custno", false),
+              (std::vector<std::string>{"Alder", "Birch", "Cedar"}));
+  }
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"3"});
+}
+
+TEST_F(Postgres, RepeatedQueriesWithoutTheKeyWriteTheRowTheyRead) {
+  for (const char* name : {"Alder", "Birch"}) {
+    auto rs = Open(std::string("SELECT city FROM customers WHERE name = '") + name + "'");
+    rs->GetFields().Item("city").SetValue(Variant(std::string("near ") + name));
+    rs->Update();
+  }
+  for (int n : {2, 1}) {
+    auto rs = Open("SELECT n FROM notes WHERE msg = '" + std::string(n == 1 ? "same" : "other") + "'");
+    ASSERT_EQ(rs->RecordCount(), n == 1 ? 2 : 1);
+    EXPECT_EQ(rs->GetFields().Count(), 1);  // the ctid stays hidden
+    rs->GetFields().Item("n").SetValue(Variant(int32_t{n * 10}));
+    rs->Update();
+  }
+  EXPECT_EQ(Column("SELECT name || ':' || city FROM customers ORDER BY custno"),
+            (std::vector<std::string>{"Alder:near Alder", "Birch:near Birch"}));
+  EXPECT_EQ(Column("SELECT msg || n FROM notes ORDER BY msg, n"), (std::vector<std::string>{"other20", "same1", "same10"}));
+}
+
+TEST_F(Postgres, FailedPreparedQueriesReportTheServerAndSpareTheTransaction) {
+  cn_->BeginTrans();
+  AddCustomer("Cedar");
+  for (const char* key : {"1", "x", "2", "y", "3"}) {
+    std::string sql = std::string("SELECT name FROM customers WHERE custno = '") + key + "'";
+    if (std::isdigit(static_cast<unsigned char>(key[0]))) {
+      EXPECT_EQ(Column(sql, false).size(), 1u) << key;
+      continue;
+    }
+    VbError e = Raised([&] { Column(sql, false); });
+    EXPECT_EQ(e.number(), vberr::kProviderCommandError);
+    EXPECT_NE(e.description().find("invalid input syntax for type integer"), std::string::npos) << e.description();
+  }
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno", true, Other()),
+            (std::vector<std::string>{"Alder", "Birch", "Cedar"}));
+}
+
+// Savepoints are held back until a statement needs the server; they must
+// nest, roll back and commit exactly as if each had gone out at once.
+TEST_F(Postgres, HeldBackSavepointsNestRollBackAndCommit) {
+  cn_->BeginTrans();
+  AddCustomer("Cedar");
+  cn_->BeginTrans();
+  cn_->CommitTrans();  // nothing ran under it
+  cn_->BeginTrans();
+  // Fails first thing under the savepoint: undone alone, Cedar stays.
+  auto rs = Open("SELECT * FROM customers WHERE 1 = 2");
+  cn_->RollbackTrans();
+  cn_->BeginTrans();
+  rs->AddNew();
+  rs->GetFields().Item("custno").SetValue(Variant(int32_t{1}));
+  rs->GetFields().Item("name").SetValue(Variant("Twin"));
+  VbError e = Raised([&] { rs->Update(); });
+  EXPECT_NE(e.description().find("duplicate key value"), std::string::npos) << e.description();
+  rs->CancelUpdate();
+  AddCustomer("Dropped");
+  cn_->BeginTrans();
+  AddCustomer("Dropped too");
+  cn_->CommitTrans();
+  cn_->RollbackTrans();  // undoes both, keeps Cedar
+  cn_->BeginTrans();
+  cn_->BeginTrans();
+  AddCustomer("Elm");
+  cn_->CommitTrans();
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"2"});
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno", true, Other()),
+            (std::vector<std::string>{"Alder", "Birch", "Cedar", "Elm"}));
+
+  // Closing with savepoints still held back rolls everything back.
+  cn_->BeginTrans();
+  AddCustomer("Fir");
+  cn_->BeginTrans();
+  cn_->BeginTrans();
+  cn_->Close();
+  EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"4"});
+}
+
+// The server going away between a held-back savepoint and the commit: the
+// commit fails with libpq's message instead of reporting writes as stored.
+TEST_F(Postgres, ALostConnectionFailsTheCommit) {
+  std::string pid = Column("SELECT pg_backend_pid()")[0];
+  cn_->BeginTrans();
+  AddCustomer("Cedar");
+  cn_->BeginTrans();
+  cn_->CommitTrans();
+  cn_->BeginTrans();
+  Other()->Execute("SELECT pg_terminate_backend(" + pid + ")");
+  cn_->CommitTrans();
+  VbError e = Raised([&] { cn_->CommitTrans(); });
+  EXPECT_FALSE(e.description().empty());
+  EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"2"});
+}
+
+TEST_F(Postgres, CachedQueriesFollowSchemaChanges) {
+  auto query = [&] { return Open("SELECT * FROM customers WHERE name = 'Birch'"); };
+  query();
+  EXPECT_EQ(query()->GetFields().Count(), 3);
+  // On this connection, inside a transaction: the result's new column is read and written.
+  cn_->BeginTrans();
+  cn_->Execute("ALTER TABLE customers ADD COLUMN rank integer");
+  auto rs = query();
+  ASSERT_EQ(rs->GetFields().Count(), 4);
+  rs->GetFields().Item("rank").SetValue(Variant(int32_t{7}));
+  rs->Update();
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT rank FROM customers WHERE name = 'Birch'", true, Other()), std::vector<std::string>{"7"});
+  // On another connection: the prepared statement's result changes type under it.
+  query();
+  Other()->Execute("ALTER TABLE customers ALTER COLUMN rank TYPE numeric(6,2)");
+  rs = query();
+  EXPECT_EQ(rs->GetFields().Item("rank").Type(), adNumeric);
+  EXPECT_EQ(rs->GetFields().Item("rank").Precision(), 6);
+  rs->GetFields().Item("rank").SetValue(Variant(7.25));
+  rs->Update();
+  EXPECT_EQ(Column("SELECT rank FROM customers WHERE name = 'Birch'", true, Other()), std::vector<std::string>{"7.25"});
 }
 
 }  // namespace
