@@ -102,6 +102,7 @@ struct RowWrite {
   std::vector<std::string> key_columns;      // UPDATE / DELETE: WHERE columns
   std::vector<Variant> key_values;
   std::vector<const ColumnInfo*> returning;  // columns to read back after the write
+  std::vector<int32_t> returning_set;        // per returning column: its index in set_values, or -1
 };
 
 class ProviderSession {

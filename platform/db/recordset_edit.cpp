@@ -89,16 +89,20 @@ void Recordset::Update() {
   write.key_columns.clear();
   write.key_values.clear();
   write.returning.clear();
+  write.returning_set.clear();
   std::vector<size_t>& returned_index = s.returned_index;
   returned_index.clear();
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnInfo& c = s.columns[i];
+    int32_t set = -1;
     if (s.assigned[i] && c.writable) {
+      set = static_cast<int32_t>(write.set_values.size());
       write.set_columns.push_back(c.base_column);
       write.set_values.push_back(s.edit_values[i]);
     }
     if (c.writable || c.hidden) {
       write.returning.push_back(&c);
+      write.returning_set.push_back(set);
       returned_index.push_back(i);
     }
   }

@@ -60,20 +60,20 @@ class SqliteSession : public ProviderSession {
 
   std::optional<Rowset> QueryOnce(std::string_view sql, bool updatable) {
     std::optional<ParameterizedSql> parameterized = ParameterizeLiterals(sql);
-    std::string key = parameterized ? parameterized->text : std::string(sql);
-    key += updatable ? "\x01U" : "\x01R";
-    auto it = plans_.find(key);
-    if (it == plans_.end() || it->second.columns.empty()) {
-      if (plans_.size() >= kPlanCacheLimit) plans_.clear();
+    PlanMap& plans = plans_[updatable ? 1 : 0];
+    std::string_view key = parameterized ? std::string_view(parameterized->text) : sql;
+    auto it = plans.find(key);
+    if (it == plans.end() || it->second.columns.empty()) {
+      if (plans.size() >= kPlanCacheLimit) plans.clear();
       Plan plan = MakePlan(sql, parameterized ? &parameterized->text : nullptr, updatable);
-      it = plans_.insert_or_assign(std::move(key), std::move(plan)).first;
+      it = plans.insert_or_assign(std::string(key), std::move(plan)).first;
     }
-    const Plan& plan = it->second;
+    Plan& plan = it->second;
     if (plan.literal_only && parameterized) {
       // The parameterized text did not prepare: run the text as written.
       return QueryLiteral(sql, updatable);
     }
-    sqlite3_stmt* stmt = Statement(plan.exec_text);
+    sqlite3_stmt* stmt = PlanStatement(plan);
     int p = 1;
     if (parameterized) {
       for (const std::string& value : parameterized->values) {
@@ -159,10 +159,16 @@ class SqliteSession : public ProviderSession {
         stored[i] = Variant::FromInt64(rowid);
         continue;
       }
-      auto set = std::find_if(write.set_columns.begin(), write.set_columns.end(),
-                              [&](const std::string& name) { return IEquals(name, c.base_column); });
-      if (set != write.set_columns.end()) {
-        stored[i] = write.set_values[static_cast<size_t>(set - write.set_columns.begin())];
+      int32_t set = -1;
+      if (i < write.returning_set.size()) {
+        set = write.returning_set[i];
+      } else {
+        auto found = std::find_if(write.set_columns.begin(), write.set_columns.end(),
+                                  [&](const std::string& name) { return IEquals(name, c.base_column); });
+        if (found != write.set_columns.end()) set = static_cast<int32_t>(found - write.set_columns.begin());
+      }
+      if (set >= 0) {
+        stored[i] = write.set_values[static_cast<size_t>(set)];
       } else if (!info.rowid_alias.empty() && IEquals(c.base_column, info.rowid_alias)) {
         stored[i] = c.type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
                         ? Variant(static_cast<int32_t>(rowid))
@@ -211,7 +217,26 @@ class SqliteSession : public ProviderSession {
     std::vector<ColumnInfo> columns;
     WriteTarget target;
     bool literal_only = false;         // the parameterized form failed to prepare
+    sqlite3_stmt* stmt = nullptr;      // exec_text prepared, while stmt_generation is current
+    uint64_t stmt_generation = 0;
   };
+  // Plans by query text (heterogeneous lookup: a text is not copied to be found).
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using PlanMap = std::unordered_map<std::string, Plan, TextHash, std::equal_to<>>;
+
+  // The plan's prepared statement, ready to bind.
+  sqlite3_stmt* PlanStatement(Plan& plan) {
+    if (plan.stmt && plan.stmt_generation == generation_) {
+      sqlite3_clear_bindings(plan.stmt);
+      return plan.stmt;
+    }
+    plan.stmt = Statement(plan.exec_text);
+    plan.stmt_generation = generation_;
+    return plan.stmt;
+  }
 
   struct TableInfo;
 
@@ -256,13 +281,13 @@ class SqliteSession : public ProviderSession {
   };
 
   std::optional<Rowset> QueryLiteral(std::string_view sql, bool updatable) {
-    std::string key = std::string(sql) + (updatable ? "\x01U" : "\x01R");
-    auto it = plans_.find(key);
-    if (it == plans_.end()) {
-      if (plans_.size() >= kPlanCacheLimit) plans_.clear();
-      it = plans_.emplace(key, MakePlan(sql, nullptr, updatable)).first;
+    PlanMap& plans = plans_[updatable ? 1 : 0];
+    auto it = plans.find(sql);
+    if (it == plans.end()) {
+      if (plans.size() >= kPlanCacheLimit) plans.clear();
+      it = plans.emplace(std::string(sql), MakePlan(sql, nullptr, updatable)).first;
     }
-    sqlite3_stmt* stmt = Statement(it->second.exec_text);
+    sqlite3_stmt* stmt = PlanStatement(it->second);
     Rowset rows;
     rows.columns = it->second.columns;
     rows.target = it->second.target;
@@ -528,7 +553,8 @@ class SqliteSession : public ProviderSession {
   }
 
   void ForgetSchema() {
-    plans_.clear();
+    plans_[0].clear();
+    plans_[1].clear();
     table_info_.clear();
     ++generation_;
   }
@@ -542,7 +568,7 @@ class SqliteSession : public ProviderSession {
   sqlite3* db_;
   std::string path_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
-  std::unordered_map<std::string, Plan> plans_;
+  PlanMap plans_[2];  // read-only, updatable
   std::unordered_map<std::string, TableInfo> table_info_;
   LastWrite last_insert_;
   LastWrite last_update_;
@@ -568,6 +594,9 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const ConnectionString& cs, s
     throw VbError(adoerr::kProviderFailure, "Could not find file '" + *path + "'.", "SQLite");
   }
   sqlite3* db = nullptr;
+  // One connection is used by one thread at a time: SQLite's own locking
+  // around every call would only cost time.
+  flags |= SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path->c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db ? sqlite3_errmsg(db) : "out of memory";
