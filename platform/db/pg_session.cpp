@@ -55,6 +55,35 @@ std::optional<ParameterizedSql> ParameterizeForServer(std::string_view sql, bool
   return p;
 }
 
+// True when every statement of `sql` reads or writes rows, and so cannot
+// change a table's columns (short of a function that does).
+bool OnlyRowStatements(std::string_view sql) {
+  bool first = true;
+  for (const SqlToken& t : TokenizeSql(sql)) {
+    std::string_view word = sql.substr(t.begin, t.end - t.begin);
+    if (t.kind == SqlToken::Punct && t.depth == 0 && word == ";") {
+      first = true;
+    } else if (first) {
+      first = false;
+      bool rows = t.kind == SqlToken::Word;
+      if (rows) {
+        rows = false;
+        for (const char* w : {"SELECT", "VALUES", "WITH", "INSERT", "UPDATE", "DELETE"}) rows = rows || IEquals(word, w);
+      }
+      if (!rows) return false;
+    }
+  }
+  return true;
+}
+
+// SQLSTATEs of a prepared statement's run that a change of its table by
+// another connection can cause: a result of another shape (0A000), a
+// statement dropped (26000), a value the old parameter type cannot hold
+// (22...), an operator the old type lacks (42...).
+bool MayBeStale(std::string_view state) {
+  return state == "0A000" || state == "26000" || state.starts_with("22") || state.starts_with("42");
+}
+
 // A result column as far as its description depends on the server.
 struct ColumnShape {
   std::string name;
@@ -132,6 +161,7 @@ class PgSession : public ProviderSession {
       throw;
     }
     ForgetTables();  // the statements may have changed tables
+    if (!OnlyRowStatements(text)) ForgetPrepared();
     return last;
   }
 
@@ -305,10 +335,12 @@ class PgSession : public ProviderSession {
     return text.substr(0, plan.from_offset) + extra + " " + text.substr(plan.from_offset);
   }
 
-  // Runs `f` again once when it failed on a prepared statement whose result
-  // no longer has the shape it was prepared with (another connection
-  // changed the table): the server refuses to run it, while the text would
-  // run today.
+  // Runs `f` again, preparing afresh, when it failed on a statement
+  // prepared earlier in a way a change of the table since (by another
+  // connection) can explain: the server keeps the parameter types it
+  // inferred then, and refuses a result whose shape changed. The text as
+  // written would be judged by the table as it is now, and so is the retry;
+  // when the failure is real, the retry reports it.
   template <class F>
   auto RetryingStale(F&& f) -> decltype(f()) {
     stale_ = false;
@@ -317,7 +349,6 @@ class PgSession : public ProviderSession {
     } catch (const VbError&) {
       if (!std::exchange(stale_, false)) throw;
     }
-    ForgetTables();
     return f();
   }
 
@@ -329,14 +360,7 @@ class PgSession : public ProviderSession {
   ResultPtr RunNamed(const std::string& sql, const std::vector<const char*>& values, bool may_decline) {
     auto it = prepared_.find(sql);
     if (it != prepared_.end()) return Statement(sql, &it->second, false, values, may_decline);
-    if (prepared_.size() >= kPreparedLimit) {
-      prepared_.clear();
-      if (InTransaction()) {
-        pipeline_.Defer("DEALLOCATE ALL");
-      } else {
-        Sync({"DEALLOCATE ALL"});
-      }
-    }
+    if (prepared_.size() >= kPreparedLimit) ForgetPrepared();
     std::string name = "veldrane_" + std::to_string(++statements_);
     return Statement(sql, &name, true, values, may_decline);
   }
@@ -387,7 +411,7 @@ class PgSession : public ProviderSession {
     if (failed == a.results.size()) return std::move(a.results[run_at]);
     VbError error = Failure(a.results[failed].r, a.lost);
     const char* state = a.results[failed].r ? PQresultErrorField(a.results[failed].r, PG_DIAG_SQLSTATE) : nullptr;
-    if (name && !prepare && failed == run_at && state && std::string_view(state) == "0A000") {
+    if (name && !prepare && failed == run_at && state && MayBeStale(state)) {
       stale_ = true;  // the statement stays behind on the server under a name no longer used
       prepared_.erase(sql);
     }
@@ -576,6 +600,19 @@ class PgSession : public ProviderSession {
   void ForgetTables() {
     tables_.clear();
     plans_.clear();
+  }
+
+  // After a statement that may have changed a table's columns: parameter
+  // types inferred before would convert values for the old columns (an
+  // integer parameter would turn '007' into 7 for what is now a text).
+  void ForgetPrepared() {
+    if (prepared_.empty()) return;
+    prepared_.clear();
+    if (InTransaction()) {
+      pipeline_.Defer("DEALLOCATE ALL");
+    } else {
+      Sync({"DEALLOCATE ALL"});
+    }
   }
 
   // The server's error in `res`; without a result, libpq's (or `lost`, the

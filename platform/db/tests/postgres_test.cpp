@@ -376,11 +376,11 @@ TEST_F(Postgres, ALostConnectionFailsTheCommit) {
   cn_->BeginTrans();
   AddCustomer("Cedar");
   cn_->BeginTrans();
-  cn_->CommitTrans();
-  cn_->BeginTrans();
+  AddCustomer("Dora");
+  cn_->CommitTrans();  // its release is held back
   Other()->Execute("SELECT pg_terminate_backend(" + pid + ")");
-  cn_->CommitTrans();
   VbError e = Raised([&] { cn_->CommitTrans(); });
+  EXPECT_EQ(e.number(), adoerr::kProviderFailure);
   EXPECT_FALSE(e.description().empty());
   EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"2"});
 }
