@@ -78,6 +78,13 @@ void IsolatedOnServer(ado::Connection& cn, F&& statement) {
 
 std::shared_ptr<ado::Recordset> cShape::data() {
   if (objType != aData && objType != aStorage) return nullptr;
+  // Open rows on an open connection are what OpenData would give back (it
+  // clears the error list, finds nothing to report and returns them); a
+  // transfer reads them a dozen times per record.
+  if (mData && cn_source_ && mData->State() == ado::adStateOpen && cn_source_->State() == ado::adStateOpen) {
+    cn_source_->GetErrors().Clear();
+    return mData;
+  }
   std::shared_ptr<ado::Recordset> rows = OpenData(objElements);
   if (!rows) {
     throw VbError(vberr::kObjectRequired,

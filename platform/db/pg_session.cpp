@@ -270,7 +270,8 @@ class PgSession : public ProviderSession {
     std::string text(sql);
     const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
     std::optional<ParameterizedSql> p = ParameterizeForServer(sql, scs && std::string_view(scs) == "on");
-    std::string key = (p ? p->text : text) + (updatable ? "\x01U" : "\x01R");
+    // Marked apart: a text as written may look like another's parameterized form.
+    std::string key = (p ? "P" + p->text : "T" + text) + (updatable ? "\x01U" : "\x01R");
     auto it = plans_.find(key);
     if (it == plans_.end()) {
       if (plans_.size() >= kPlanLimit) plans_.clear();
@@ -411,8 +412,10 @@ class PgSession : public ProviderSession {
     if (failed == a.results.size()) return std::move(a.results[run_at]);
     VbError error = Failure(a.results[failed].r, a.lost);
     const char* state = a.results[failed].r ? PQresultErrorField(a.results[failed].r, PG_DIAG_SQLSTATE) : nullptr;
-    if (name && !prepare && failed == run_at && state && MayBeStale(state)) {
-      stale_ = true;  // the statement stays behind on the server under a name no longer used
+    bool stale = name && !prepare && failed == run_at && state && MayBeStale(state);
+    std::string stale_name;
+    if (stale) {
+      stale_name = *name;  // `name` may be the map's own copy
       prepared_.erase(sql);
     }
     if (in_transaction && (!guard || failed > 0)) {
@@ -421,6 +424,13 @@ class PgSession : public ProviderSession {
       } else {
         Sync({"ROLLBACK TO SAVEPOINT " + fresh});
       }
+    }
+    if (stale) {
+      stale_ = true;
+      // Dropped with the retry's round trip (whatever fails, the statement
+      // goes: DEALLOCATE is not undone by a rollback).
+      PGTransactionStatusType status = PQtransactionStatus(conn_);
+      if (status == PQTRANS_INTRANS || status == PQTRANS_IDLE) pipeline_.Defer("DEALLOCATE " + stale_name);
     }
     if (may_decline && prepare && !prepared) return ResultPtr();
     throw error;

@@ -173,6 +173,9 @@ class SqliteSession : public ProviderSession {
         stored[i] = c.type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
                         ? Variant(static_cast<int32_t>(rowid))
                         : Variant::FromInt64(rowid);
+      } else if (!info.triggers && std::none_of(info.filled_by_database.begin(), info.filled_by_database.end(),
+                                                 [&](const std::string& name) { return IEquals(name, c.base_column); })) {
+        stored[i] = Variant::Null();  // nothing put a value there
       } else {
         unknown += (unknown.empty() ? "" : ", ") + QuoteIdentifier(c.base_column);
         unknown_index.push_back(i);
@@ -278,6 +281,8 @@ class SqliteSession : public ProviderSession {
     std::vector<std::string> primary_key;  // in key order
     std::string rowid_name;            // "rowid", "_rowid_" or "oid"; empty: WITHOUT ROWID
     std::string rowid_alias;           // the INTEGER PRIMARY KEY column, which is the rowid
+    std::vector<std::string> filled_by_database;  // columns with a default or a generated value
+    bool triggers = false;             // the table has triggers
   };
 
   std::optional<Rowset> QueryLiteral(std::string_view sql, bool updatable) {
@@ -421,13 +426,17 @@ class SqliteSession : public ProviderSession {
     size_t dot = qualified.find("\".\"");
     std::string schema = qualified.substr(0, dot + 1);
     std::string table = qualified.substr(dot + 2);
-    sqlite3_stmt* stmt = Statement("PRAGMA " + schema + ".table_info(" + table + ")");
+    sqlite3_stmt* stmt = Statement("PRAGMA " + schema + ".table_xinfo(" + table + ")");
     std::vector<std::pair<int, std::string>> pk;
     std::string pk_type;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
       int order = sqlite3_column_int(stmt, 5);
+      // A default or a generated value is known only to the database.
+      if (sqlite3_column_type(stmt, 4) != SQLITE_NULL || sqlite3_column_int(stmt, 6) != 0) {
+        info.filled_by_database.push_back(name);
+      }
       info.columns.push_back(name);
       if (order > 0) {
         pk.emplace_back(order, name);
@@ -439,6 +448,16 @@ class SqliteSession : public ProviderSession {
     if (rc != SQLITE_DONE) throw Failure(rc);
     std::sort(pk.begin(), pk.end());
     for (auto& [order, name] : pk) info.primary_key.push_back(name);
+    // A trigger may change the row just written: then it is always read back.
+    std::string bare = ReplaceAll(table.substr(1, table.size() - 2), "\"\"", "\"");
+    sqlite3_stmt* triggers = Statement("SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1 "
+                                       "UNION ALL SELECT 1 FROM " + schema + ".sqlite_master "
+                                       "WHERE type = 'trigger' AND tbl_name = ?1");
+    sqlite3_bind_text(triggers, 1, bare.data(), static_cast<int>(bare.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(triggers);
+    sqlite3_reset(triggers);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
+    info.triggers = rc == SQLITE_ROW;
     for (std::string_view candidate : {"rowid", "_rowid_", "oid"}) {
       bool taken = false;
       for (const std::string& c : info.columns) taken = taken || IEquals(c, candidate);

@@ -325,6 +325,11 @@ TEST_F(Postgres, FailedPreparedQueriesReportTheServerAndSpareTheTransaction) {
   cn_->CommitTrans();
   EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno", true, Other()),
             (std::vector<std::string>{"Alder", "Birch", "Cedar"}));
+  // Failing records do not pile up statements on the server.
+  auto statements = [&] { return Column("SELECT count(*) FROM pg_prepared_statements"); };
+  auto before = statements();
+  for (int i = 0; i < 5; ++i) Raised([&] { Column("SELECT name FROM customers WHERE custno = 'z" + std::to_string(i) + "'", false); });
+  EXPECT_EQ(statements(), before);
 }
 
 // Savepoints are held back until a statement needs the server; they must

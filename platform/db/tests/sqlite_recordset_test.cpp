@@ -118,6 +118,28 @@ TEST_F(SqliteRecordset, AddNewInsertsAndReadsBackTheGeneratedKey) {
             (std::vector<std::string>{"1|Alder|Bonn", "2|Birch|Köln", "3|Cedar|<null>", "4|Dogwood|Jena"}));
 }
 
+TEST_F(SqliteRecordset, AddedRowHoldsWhatDefaultsGeneratedColumnsAndTriggersPutThere) {
+  cn_->Execute(
+      "CREATE TABLE ORDERS (ID INTEGER PRIMARY KEY, QTY INTEGER, NOTE TEXT, STATUS TEXT DEFAULT 'new',"
+      " TWICE INTEGER GENERATED ALWAYS AS (QTY * 2) STORED)");
+  auto rs = Open("SELECT * FROM ORDERS WHERE 1 = 2");
+  rs->AddNew();
+  rs->GetFields().Item("QTY").SetValue(Variant(int32_t{21}));
+  rs->Update();
+  EXPECT_TRUE(rs->GetFields().Item("NOTE").Value().IsNull());
+  EXPECT_EQ(rs->GetFields().Item("STATUS").Value().ToText(), "new");
+  EXPECT_EQ(rs->GetFields().Item("TWICE").Value().ToLong(), 42);
+  // A trigger added later (through the connection, so the table is looked at
+  // again) may fill any column.
+  cn_->Execute("CREATE TRIGGER ORDERS_NOTE AFTER INSERT ON ORDERS BEGIN "
+               "UPDATE ORDERS SET NOTE = 'by trigger' WHERE ID = NEW.ID; END");
+  rs = Open("SELECT * FROM ORDERS WHERE 1 = 2");
+  rs->AddNew();
+  rs->GetFields().Item("QTY").SetValue(Variant(int32_t{1}));
+  rs->Update();
+  EXPECT_EQ(rs->GetFields().Item("NOTE").Value().ToText(), "by trigger");
+}
+
 TEST_F(SqliteRecordset, UpdateChangesOnlyTheCurrentRow) {
   auto rs = Open("SELECT NAME, CITY FROM CUSTOMERS WHERE CUSTNO = '2'");  // key not selected
   ASSERT_EQ(rs->RecordCount(), 1);
