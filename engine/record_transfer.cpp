@@ -39,8 +39,8 @@ ado::Recordset& Rows(cShape& step) { return *step.data(); }
 // name starts two characters after it and stops two characters before the
 // end.
 struct StepFieldReference {
-  std::string caption;
-  std::string field;
+  std::string_view caption;
+  std::string_view field;
 };
 
 StepFieldReference ParseStepFieldReference(const std::string& text, const std::string& target_field) {
@@ -54,7 +54,8 @@ StepFieldReference ParseStepFieldReference(const std::string& text, const std::s
                                            " is neither a step field reference such as SOURCE([FIELD]) nor a "
                                            "FORMULA! reference");
   }
-  return {text.substr(0, open), text.substr(open + 2, static_cast<size_t>(length))};
+  std::string_view all(text);
+  return {all.substr(0, open), all.substr(open + 2, static_cast<size_t>(length))};
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -99,7 +100,16 @@ std::string clsProcess::BuildQuery(cShape& step) {
 
 void clsProcess::TransferRecord(cShape& step) {
   RunState& run = EnsureRunState(run_);
-  std::string description;  // the mapping in hand, for the failure message
+  // The mapping in hand, for the failure message: built only when one is
+  // needed. A formula mapping is described by its value, a field reference
+  // by the source field's name.
+  const tFields* in_hand = nullptr;
+  bool in_hand_is_formula = false;
+  auto description = [&]() -> std::string {
+    if (!in_hand) return std::string();
+    if (in_hand_is_formula) return in_hand->f_value + " --> " + in_hand->f_name;
+    return std::string(ParseStepFieldReference(in_hand->f_value, in_hand->f_name).field) + " --> " + in_hand->f_name;
+  };
   const tStorage* target = nullptr;
   try {
     target = &TargetPayload(step);
@@ -145,21 +155,24 @@ void clsProcess::TransferRecord(cShape& step) {
           if (!write) continue;
           Variant value;
           if (StartsWith(mapping.f_value, "FORMULA")) {
-            description = mapping.f_value + " --> " + mapping.f_name;
+            in_hand = &mapping;
+            in_hand_is_formula = true;
             value = EvaluateValue(mapping.f_value);
           } else {
             StepFieldReference ref = ParseStepFieldReference(mapping.f_value, mapping.f_name);
-            description = ref.field + " --> " + mapping.f_name;
+            in_hand = &mapping;
+            in_hand_is_formula = false;
             std::shared_ptr<cShape>* source = mStepsByCaption ? mStepsByCaption->Find(ref.caption) : nullptr;
             if (!source) {
-              throw VbError(vberr::kInvalidCall,
-                            "Invalid procedure call or argument: no step is captioned '" + ref.caption + "'");
+              throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: no step is captioned '" +
+                                                     std::string(ref.caption) + "'");
             }
             std::shared_ptr<ado::Recordset> rows = (*source)->data();
             if (!rows) {
-              throw VbError(vberr::kObjectNotSet, "Object variable not set: step '" + ref.caption + "' has no rows");
+              throw VbError(vberr::kObjectNotSet,
+                            "Object variable not set: step '" + std::string(ref.caption) + "' has no rows");
             }
-            value = rows->GetFields().Item(std::string_view(ref.field)).Value();
+            value = rows->GetFields().Item(ref.field).Value();
           }
           Rows(step).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
         } catch (const VbError& e) {
@@ -179,7 +192,7 @@ void clsProcess::TransferRecord(cShape& step) {
     // Mode 0: nothing was written (every mapping was a key), nothing counted.
   } catch (const VbError& e) {
     ++run.failures_logged;
-    gbLog->AddLog(description + " " + e.description(), true, mFilename, std::to_string(e.number()),
+    gbLog->AddLog(description() + " " + e.description(), true, mFilename, std::to_string(e.number()),
                   mStatistics.CurrRecord, true);
     // Classified by what was pending. When the edit mode cannot be read (no
     // row found, rows that would not open) this raises, the failure stays

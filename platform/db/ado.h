@@ -262,6 +262,10 @@ class Fields : public Object {
 
   std::shared_ptr<RecordsetState> state_;
   std::vector<std::shared_ptr<Field>> items_;  // by position; made on first use
+  // Names looked up and the column found, for the columns of one version.
+  static constexpr size_t kFoundLimit = 64;
+  std::vector<std::pair<std::string, int32_t>> found_;
+  uint64_t found_version_ = 0;
 };
 
 class Recordset : public Object {

@@ -156,8 +156,20 @@ bool Fields::Unshared() const {
 
 Field& Fields::Item(std::string_view name) {
   if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
+  // The names asked for, as they were written, and the column each found:
+  // a run asks for the same few names of the same columns for every record.
+  if (found_version_ != state_->columns_version) {
+    found_.clear();
+    found_version_ = state_->columns_version;
+  }
+  for (const auto& [given, index] : found_) {
+    if (given == name && index < Count()) return At(index);
+  }
   for (int32_t i = 0; i < Count(); ++i) {
-    if (IEquals(state_->columns[static_cast<size_t>(i)].name, name)) return At(i);
+    if (IEquals(state_->columns[static_cast<size_t>(i)].name, name)) {
+      if (found_.size() < kFoundLimit) found_.emplace_back(std::string(name), i);
+      return At(i);
+    }
   }
   Raise(vberr::kItemNotFound, VbError::StandardDescription(vberr::kItemNotFound) + " (Field '" + std::string(name) + "')");
 }
@@ -202,6 +214,8 @@ void Fields::Append(std::string_view name, int32_t type, int32_t defined_size, i
   c.is_long = attributes != adFldUnspecified && (attributes & 0x80) != 0;
   c.writable = true;
   state_->columns.push_back(std::move(c));
+  state_->columns_origin.reset();
+  ++state_->columns_version;
   Refresh();
 }
 

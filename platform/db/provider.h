@@ -90,6 +90,11 @@ class RowTable {
 
 struct Rowset {
   std::vector<ColumnInfo> columns;           // visible columns first, hidden last
+  // Instead of `columns`: a description the provider keeps for a query it
+  // runs again and again. A recordset that held these very columns before
+  // keeps its copy instead of taking a new one.
+  std::shared_ptr<const std::vector<ColumnInfo>> shared_columns;
+  const std::vector<ColumnInfo>& Columns() const { return shared_columns ? *shared_columns : columns; }
   RowTable rows;                             // one value per column; width set by the provider
   WriteTarget target;
 };

@@ -82,6 +82,8 @@ void Recordset::OpenPersisted(const std::string& path, int32_t lock_type) {
   PersistedTable table = ReadPersistedFile(path);
   RecordsetState& s = *state_;
   s.columns = std::move(table.columns);
+  s.columns_origin.reset();
+  ++s.columns_version;
   s.visible = static_cast<int32_t>(s.columns.size());
   RowTable rows(s.columns.size());
   for (auto& values : table.rows) rows.Append(std::move(values));
@@ -106,6 +108,8 @@ void Recordset::OpenClientTable(int32_t lock_type) {
     Raise(vberr::kConnectionUnusable, VbError::StandardDescription(vberr::kConnectionUnusable) +
                                           " (No connection, no source and no appended fields.)");
   }
+  s.columns_origin.reset();
+  ++s.columns_version;
   s.visible = static_cast<int32_t>(s.columns.size());
   s.SetRows(RowTable(s.columns.size()));
   s.source_kind = RowSource::Client;
@@ -148,7 +152,19 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
 void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type,
                           std::string source) {
   RecordsetState& s = *state_;
-  s.columns = std::move(rows.columns);
+  if (!rows.shared_columns) {
+    s.columns = std::move(rows.columns);
+    s.columns_origin.reset();
+    ++s.columns_version;
+  } else if (rows.shared_columns == s.columns_origin && s.columns.empty() &&
+             s.closed_columns.size() == rows.shared_columns->size()) {
+    s.columns.swap(s.closed_columns);  // the same description as before the Close
+  } else {
+    s.columns = *rows.shared_columns;
+    s.columns_origin = std::move(rows.shared_columns);
+    ++s.columns_version;
+  }
+  s.closed_columns.clear();
   s.visible = 0;
   for (const ColumnInfo& c : s.columns) s.visible += c.hidden ? 0 : 1;
   s.SetRows(std::move(rows.rows));
@@ -172,6 +188,11 @@ void Recordset::Close() {
   ResetEdit(s);
   s.open = false;
   s.SetRows(RowTable());
+  // Put aside, not dropped, when they are a provider's description: the
+  // next opening of the same query takes them back.
+  if (s.columns_origin) {
+    s.closed_columns.swap(s.columns);
+  }
   s.columns.clear();
   s.visible = 0;
   s.connection.reset();

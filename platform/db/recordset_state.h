@@ -23,6 +23,11 @@ struct RecordsetState {
   bool open = false;
   RowSource source_kind = RowSource::None;
   std::vector<ColumnInfo> columns;     // visible columns first, then hidden ones
+  // The provider's description `columns` is a copy of, while it is; and the
+  // columns a Close put aside for an opening with that description again.
+  std::shared_ptr<const std::vector<ColumnInfo>> columns_origin;
+  std::vector<ColumnInfo> closed_columns;
+  uint64_t columns_version = 0;        // changes whenever `columns` may describe other columns
   int32_t visible = 0;                 // number of visible columns
   RowTable rows;                       // one value per column, hidden locators included
   std::vector<uint8_t> deleted;        // per row: deleted through Delete; skipped by moves

@@ -81,8 +81,7 @@ class SqliteSession : public ProviderSession {
       }
     }
     Rowset rows;
-    rows.columns = plan.columns;
-    rows.target = plan.target;
+    DescribeFromPlan(plan, rows);
     if (!ReadRows(stmt, rows)) return std::nullopt;
     return rows;
   }
@@ -220,6 +219,7 @@ class SqliteSession : public ProviderSession {
     std::vector<ColumnInfo> columns;
     WriteTarget target;
     bool literal_only = false;         // the parameterized form failed to prepare
+    std::shared_ptr<const std::vector<ColumnInfo>> shared;  // `columns`, made on first use
     sqlite3_stmt* stmt = nullptr;      // exec_text prepared, while stmt_generation is current
     uint64_t stmt_generation = 0;
   };
@@ -229,6 +229,20 @@ class SqliteSession : public ProviderSession {
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
   using PlanMap = std::unordered_map<std::string, Plan, TextHash, std::equal_to<>>;
+
+  // The plan's columns and target for `rows`. Columns whose types the values
+  // will not change are shared rather than copied.
+  void DescribeFromPlan(Plan& plan, Rowset& rows) {
+    rows.target = plan.target;
+    bool fixed = std::none_of(plan.columns.begin(), plan.columns.end(),
+                              [](const ColumnInfo& c) { return c.type == adVariant; });
+    if (!fixed) {
+      rows.columns = plan.columns;
+      return;
+    }
+    if (!plan.shared) plan.shared = std::make_shared<const std::vector<ColumnInfo>>(plan.columns);
+    rows.shared_columns = plan.shared;
+  }
 
   // The plan's prepared statement, ready to bind.
   sqlite3_stmt* PlanStatement(Plan& plan) {
@@ -294,8 +308,7 @@ class SqliteSession : public ProviderSession {
     }
     sqlite3_stmt* stmt = PlanStatement(it->second);
     Rowset rows;
-    rows.columns = it->second.columns;
-    rows.target = it->second.target;
+    DescribeFromPlan(it->second, rows);
     if (!ReadRows(stmt, rows)) return std::nullopt;
     return rows;
   }
@@ -477,7 +490,8 @@ class SqliteSession : public ProviderSession {
   // statement's columns are no longer those described (another connection
   // changed the table; SQLite re-prepares the statement at its first step).
   bool ReadRows(sqlite3_stmt* stmt, Rowset& rows) {
-    const size_t n = rows.columns.size();
+    const std::vector<ColumnInfo>& columns = rows.Columns();
+    const size_t n = columns.size();
     auto changed = [&] {
       sqlite3_reset(stmt);
       ForgetSchema();
@@ -491,12 +505,12 @@ class SqliteSession : public ProviderSession {
       if (first && static_cast<size_t>(sqlite3_column_count(stmt)) != n) return changed();
       first = false;
       Variant* row = rows.rows.Append();
-      for (size_t i = 0; i < n; ++i) row[i] = ReadSqliteCell(stmt, static_cast<int>(i), rows.columns[i]);
+      for (size_t i = 0; i < n; ++i) row[i] = ReadSqliteCell(stmt, static_cast<int>(i), columns[i]);
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) throw Failure(rc);
-    // Expression columns take the type their values show.
-    for (size_t i = 0; i < n; ++i) {
+    // Expression columns take the type their values show (shared columns have none).
+    for (size_t i = 0; i < rows.columns.size(); ++i) {
       ColumnInfo& c = rows.columns[i];
       if (c.type != adVariant) continue;
       for (size_t r = 0; r < rows.rows.size(); ++r) {

@@ -140,6 +140,23 @@ TEST_F(SqliteRecordset, AddedRowHoldsWhatDefaultsGeneratedColumnsAndTriggersPutT
   EXPECT_EQ(rs->GetFields().Item("NOTE").Value().ToText(), "by trigger");
 }
 
+TEST_F(SqliteRecordset, ReopenedRecordsetFindsFieldsOfItsNewColumns) {
+  auto rs = Open("SELECT NAME, CITY FROM CUSTOMERS WHERE CUSTNO = '1'");
+  EXPECT_EQ(rs->GetFields().Item("city").Value().ToText(), "Bonn");
+  rs->Close();
+  rs->Open(Variant("SELECT NAME, CITY FROM CUSTOMERS WHERE CUSTNO = '2'"), Variant(ObjectRef(cn_)), adOpenKeyset,
+           adLockOptimistic);
+  EXPECT_EQ(rs->GetFields().Item("city").Value().ToText(), "Köln");
+  rs->Close();
+  // Other columns in another order: names are found anew.
+  rs->Open(Variant("SELECT CITY AS NAME, NAME AS CITY FROM CUSTOMERS WHERE CUSTNO = '2'"), Variant(ObjectRef(cn_)),
+           adOpenKeyset, adLockOptimistic);
+  EXPECT_EQ(rs->GetFields().Item("city").Value().ToText(), "Birch");
+  EXPECT_EQ(rs->GetFields().Count(), 2);
+  rs->Close();
+  EXPECT_THROW(rs->GetFields().Item("city"), VbError);
+}
+
 TEST_F(SqliteRecordset, UpdateChangesOnlyTheCurrentRow) {
   auto rs = Open("SELECT NAME, CITY FROM CUSTOMERS WHERE CUSTNO = '2'");  // key not selected
   ASSERT_EQ(rs->RecordCount(), 1);
