@@ -155,6 +155,7 @@ inline constexpr int32_t kNoTransaction = -2147168242;         // commit or roll
 class Connection;
 class Recordset;
 class ProviderSession;
+class RowStream;
 struct RecordsetState;
 struct Rowset;
 using ConnectionRef = std::shared_ptr<Connection>;
@@ -340,6 +341,8 @@ class Recordset : public Object {
   void OpenClientTable(int32_t lock_type);
   void OpenFromConnection(const std::string& source, const ConnectionRef& connection, int32_t cursor_type,
                           int32_t lock_type, int32_t options);
+  void AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection, std::string sql);
+  void NextStreamed();  // the stream's next row becomes the current one (none: EOF)
   void RequireOpen() const;
   void SavePendingBeforeMove();
 

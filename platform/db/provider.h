@@ -110,9 +110,25 @@ struct RowWrite {
   std::vector<int32_t> returning_set;        // per returning column: its index in set_values, or -1
 };
 
+// The rows of a query read one at a time, as a forward-only, read-only
+// recordset on a server cursor reads them: a million rows cost the memory of
+// one. A stream may read its remaining rows into memory at any time (see
+// Materialize); the rows it gives are the same either way.
+class RowStream {
+ public:
+  virtual ~RowStream() = default;
+  virtual const std::vector<ColumnInfo>& Columns() const = 0;
+  // Fills `row` (one value per column) with the next row; false at the end.
+  virtual bool Next(Variant* row) = 0;
+};
+
 class ProviderSession {
  public:
   virtual ~ProviderSession() = default;
+
+  // Starts reading the rows of a query one at a time; null when the
+  // provider reads whole results only (the caller then uses Query).
+  virtual std::unique_ptr<RowStream> OpenStream(std::string_view /*sql*/) { return nullptr; }
 
   // The name used as the source of errors ("SQLite", "PostgreSQL").
   virtual std::string Name() const = 0;

@@ -138,6 +138,18 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
   }
   if (sql.empty()) throw connection->Fail(VbError(vberr::kArgumentsWrongType, "The command text is empty.", "ADODB"));
   int32_t lock = lock_type == adLockUnspecified ? adLockReadOnly : lock_type;
+  if (cursor_type == adOpenForwardOnly && lock == adLockReadOnly && state_->cursor_location == adUseServer) {
+    std::unique_ptr<RowStream> stream;
+    try {
+      stream = session.OpenStream(sql);
+    } catch (const VbError& e) {
+      throw connection->Fail(e);
+    }
+    if (stream) {
+      AdoptStream(std::move(stream), connection, sql);
+      return;
+    }
+  }
   Rowset rows;
   try {
     rows = session.Query(sql, lock != adLockReadOnly);
@@ -182,9 +194,50 @@ void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_
   fields_->Refresh();
 }
 
+void Recordset::AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection, std::string sql) {
+  RecordsetState& s = *state_;
+  s.columns = stream->Columns();
+  s.columns_origin.reset();
+  ++s.columns_version;
+  s.visible = static_cast<int32_t>(s.columns.size());
+  s.stream = std::move(stream);
+  s.streamed = 0;
+  s.target = {};
+  s.connection = std::move(connection);
+  s.source_kind = RowSource::Database;
+  s.cursor_type = adOpenForwardOnly;
+  s.lock_type = adLockReadOnly;
+  s.read_only = true;
+  s.stream_sql = std::move(sql);
+  s.file.clear();
+  ResetEdit(s);
+  s.open = true;
+  fields_->Refresh();
+  NextStreamed();
+}
+
+void Recordset::NextStreamed() {
+  RecordsetState& s = *state_;
+  RowTable rows(s.columns.size());
+  Variant* row = rows.Append();
+  bool more = false;
+  try {
+    more = s.stream->Next(row);
+  } catch (const VbError& e) {
+    s.SetRows(RowTable(s.columns.size()));  // at EOF: the rows end where the failure is
+    s.position = 0;
+    throw s.connection ? s.connection->Fail(e) : e;
+  }
+  if (!more) rows.Reset(s.columns.size());
+  s.SetRows(std::move(rows));
+  s.position = 0;
+  if (more) ++s.streamed;
+}
+
 void Recordset::Close() {
   RequireOpen();
   RecordsetState& s = *state_;
+  s.stream.reset();
   ResetEdit(s);
   s.open = false;
   s.SetRows(RowTable());
@@ -216,6 +269,7 @@ bool Recordset::IsEOF() const {
 bool Recordset::IsBOF() const {
   RequireOpen();
   const RecordsetState& s = *state_;
+  if (s.stream) return s.streamed == 0;  // a stream can stand before its first row only when it has none
   if (s.adding || s.AtRow()) return false;
   return s.position < 0 || RecordCount() == 0;
 }
@@ -227,12 +281,30 @@ void Recordset::SavePendingBeforeMove() {
 
 void Recordset::MoveFirst() {
   RequireOpen();
+  if (state_->stream) {
+    // Back to the start of a stream is the query run again, as a forward-only
+    // cursor does it; on the first row already there is nothing to do.
+    if (state_->streamed <= 1) return;
+    RecordsetState& s = *state_;
+    std::unique_ptr<RowStream> again;
+    try {
+      again = s.connection->session().OpenStream(s.stream_sql);
+    } catch (const VbError& e) {
+      throw s.connection->Fail(e);
+    }
+    if (!again) Raise(vberr::kNotAllowedInContext);
+    s.stream = std::move(again);
+    s.streamed = 0;
+    NextStreamed();
+    return;
+  }
   SavePendingBeforeMove();
   state_->position = FirstLive(*state_, 0, 1);
 }
 
 void Recordset::MoveLast() {
   RequireOpen();
+  if (state_->stream) Raise(vberr::kNotAllowedInContext, "Operation is not allowed in this context. (The recordset is forward-only.)");
   SavePendingBeforeMove();
   state_->position = FirstLive(*state_, static_cast<int64_t>(state_->rows.size()) - 1, -1);
   if (state_->position < 0) state_->position = static_cast<int64_t>(state_->rows.size());
@@ -241,12 +313,17 @@ void Recordset::MoveLast() {
 void Recordset::MoveNext() {
   RequireOpen();
   if (IsEOF()) Raise(vberr::kNoCurrentRecord);
+  if (state_->stream) {
+    NextStreamed();
+    return;
+  }
   SavePendingBeforeMove();
   state_->position = FirstLive(*state_, state_->position + 1, 1);
 }
 
 void Recordset::MovePrevious() {
   RequireOpen();
+  if (state_->stream) Raise(vberr::kNotAllowedInContext, "Operation is not allowed in this context. (The recordset is forward-only.)");
   if (IsBOF()) Raise(vberr::kNoCurrentRecord);
   SavePendingBeforeMove();
   state_->position = FirstLive(*state_, state_->position - 1, -1);
@@ -254,6 +331,7 @@ void Recordset::MovePrevious() {
 
 int32_t Recordset::RecordCount() const {
   RequireOpen();
+  if (state_->stream) return -1;  // not known before the last row, as with any forward-only cursor
   return static_cast<int32_t>(static_cast<int64_t>(state_->rows.size()) - state_->deleted_count);
 }
 

@@ -42,6 +42,12 @@ struct RecordsetState {
   RowWrite write;                      // Database rows: buffers of the last write-back
   std::vector<size_t> returned_index;  // column of each value the write returned
 
+  // A forward-only, read-only recordset on a server cursor reads its rows
+  // one at a time: `rows` then holds the current row only (none at EOF).
+  std::unique_ptr<RowStream> stream;
+  int64_t streamed = 0;                // rows the stream has given
+  std::string stream_sql;              // what the stream runs (again, for MoveFirst)
+
   ConnectionRef connection;            // Database rows: their connection
   WriteTarget target;                  // Database rows: where changes go
   bool read_only = true;               // lock type read-only: refuse changes

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 
 #include "core/text.h"
@@ -13,6 +14,7 @@
 #include "platform/db/field_values.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/sqlite_stream.h"
 #include "platform/db/sqlite_values.h"
 
 namespace veldrane::ado {
@@ -43,13 +45,33 @@ bool IsSchemaChange(std::string_view sql) {
 
 class SqliteSession : public ProviderSession {
  public:
-  SqliteSession(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  SqliteSession(sqlite3* db, std::string path) : db_(db), path_(std::move(path)), file_(CanonicalFile(path_)) {}
   ~SqliteSession() override {
+    MaterializeStreams(db_, std::string());  // they keep their rows; the handle goes
     for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
     sqlite3_close_v2(db_);
   }
 
   std::string Name() const override { return "SQLite"; }
+
+  std::unique_ptr<RowStream> OpenStream(std::string_view sql) override {
+    if (!IsSingleRowQuery(sql)) return nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      throw Failure(rc);
+    }
+    if (!stmt) throw VbError(vberr::kProviderCommandError, "the command text is empty", "SQLite");
+    std::vector<ColumnInfo> columns = Describe(stmt, nullptr);
+    // An expression column takes the type its values show, which only the
+    // whole result can tell: such a query is read whole.
+    if (std::any_of(columns.begin(), columns.end(), [](const ColumnInfo& c) { return c.type == adVariant; })) {
+      sqlite3_finalize(stmt);
+      return nullptr;
+    }
+    return std::make_unique<SqliteStream>(db_, stmt, std::move(columns), file_);
+  }
 
   Rowset Query(std::string_view sql, bool updatable) override {
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -87,6 +109,7 @@ class SqliteSession : public ProviderSession {
   }
 
   std::optional<Rowset> Execute(std::string_view sql) override {
+    MaterializeStreams(db_, file_);
     // A single query (a formula's SQLExecute, once per record) shares the
     // prepared statements and plans of recordset queries.
     if (IsSingleRowQuery(sql)) return Query(sql, /*updatable=*/false);
@@ -124,8 +147,12 @@ class SqliteSession : public ProviderSession {
   }
 
   void Begin(int32_t level) override { Run(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level)); }
-  void Commit(int32_t level) override { Run(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level)); }
+  void Commit(int32_t level) override {
+    MaterializeStreams(db_, file_);
+    Run(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level));
+  }
   void Rollback(int32_t level) override {
+    MaterializeStreams(db_, file_);
     if (level == 1) {
       Run("ROLLBACK");
     } else {
@@ -139,6 +166,7 @@ class SqliteSession : public ProviderSession {
   // from the values written and the new rowid; only columns the insert left
   // to their defaults are read back, by rowid.
   std::vector<Variant> Insert(const RowWrite& write) override {
+    MaterializeStreams(db_, file_);
     const TableInfo& info = *WriteStatement(last_insert_, write, /*insert=*/true).info;
     if (info.rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
       sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
@@ -198,6 +226,7 @@ class SqliteSession : public ProviderSession {
 
   // The row keeps its rowid, and the values written are the values held: nothing to read back.
   std::vector<Variant> Update(const RowWrite& write) override {
+    MaterializeStreams(db_, file_);
     sqlite3_stmt* stmt = WriteStatement(last_update_, write, /*insert=*/false).stmt;
     BindAll(stmt, write.set_values, 1);
     BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
@@ -207,6 +236,7 @@ class SqliteSession : public ProviderSession {
   }
 
   void Delete(const RowWrite& write) override {
+    MaterializeStreams(db_, file_);
     sqlite3_stmt* stmt = Statement(BuildDeleteSql(write, Placeholder));
     BindAll(stmt, write.key_values, 1);
     RunWrite(stmt, write, /*must_match=*/true);
@@ -598,8 +628,18 @@ class SqliteSession : public ProviderSession {
     return VbError(number, sqlite3_errmsg(db_), "SQLite");
   }
 
+  // The database file's canonical path, which other connections to it share;
+  // empty for a private database.
+  static std::string CanonicalFile(const std::string& path) {
+    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) return std::string();
+    std::error_code ec;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : canonical.string();
+  }
+
   sqlite3* db_;
   std::string path_;
+  std::string file_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   PlanMap plans_[2];  // read-only, updatable
   std::unordered_map<std::string, TableInfo> table_info_;

@@ -1,0 +1,106 @@
+#include "platform/db/sqlite_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "platform/db/sqlite_values.h"
+
+namespace veldrane::ado {
+
+namespace {
+
+// Every open stream of the process; a write looks here first, so the common
+// case (no stream open) is one atomic read.
+std::mutex g_streams_mutex;
+std::vector<SqliteStream*> g_streams;
+std::atomic<size_t> g_stream_count{0};
+
+}  // namespace
+
+SqliteStream::SqliteStream(sqlite3* db, sqlite3_stmt* stmt, std::vector<ColumnInfo> columns, std::string file)
+    : db_(db),
+      stmt_(stmt),
+      columns_(std::move(columns)),
+      file_(std::move(file)),
+      thread_(std::this_thread::get_id()),
+      buffered_(columns_.size()) {
+  std::lock_guard<std::mutex> lock(g_streams_mutex);
+  g_streams.push_back(this);
+  g_stream_count = g_streams.size();
+}
+
+SqliteStream::~SqliteStream() {
+  {
+    std::lock_guard<std::mutex> lock(g_streams_mutex);
+    g_streams.erase(std::remove(g_streams.begin(), g_streams.end(), this), g_streams.end());
+    g_stream_count = g_streams.size();
+  }
+  Finish();
+}
+
+void SqliteStream::Finish() {
+  if (stmt_) sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+}
+
+bool SqliteStream::Step(Variant* row) {
+  if (!stmt_) return false;
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) {
+    for (size_t i = 0; i < columns_.size(); ++i) row[i] = ReadSqliteCell(stmt_, static_cast<int>(i), columns_[i]);
+    return true;
+  }
+  // The end, or a failure: the statement is let go either way, so that its
+  // read lock does not outlive the rows.
+  VbError error(vberr::kProviderCommandError, sqlite3_errmsg(db_), "SQLite");
+  Finish();
+  if (rc != SQLITE_DONE) throw error;
+  return false;
+}
+
+bool SqliteStream::Next(Variant* row) {
+  if (!materialized_) return Step(row);
+  if (next_buffered_ < buffered_.size()) {
+    Variant* from = buffered_.Row(next_buffered_++);
+    for (size_t i = 0; i < columns_.size(); ++i) row[i] = std::move(from[i]);
+    return true;
+  }
+  // A failure while reading ahead belongs to the row it kept from coming.
+  if (failure_) {
+    VbError error = std::move(*failure_);
+    failure_.reset();
+    throw error;
+  }
+  return false;
+}
+
+void SqliteStream::Materialize() {
+  if (materialized_) return;
+  materialized_ = true;
+  std::vector<Variant> row(columns_.size());
+  try {
+    while (Step(row.data())) {
+      Variant* to = buffered_.Append();
+      for (size_t i = 0; i < row.size(); ++i) to[i] = std::move(row[i]);
+    }
+  } catch (const VbError& e) {
+    failure_ = e;
+  }
+}
+
+void MaterializeStreams(sqlite3* db, const std::string& file) {
+  if (g_stream_count.load(std::memory_order_relaxed) == 0) return;
+  std::vector<SqliteStream*> due;
+  {
+    std::lock_guard<std::mutex> lock(g_streams_mutex);
+    for (SqliteStream* s : g_streams) {
+      // Another thread's statement is that thread's to step.
+      if (s->thread_ != std::this_thread::get_id() || s->materialized_) continue;
+      if (s->db_ == db || (!file.empty() && s->file_ == file)) due.push_back(s);
+    }
+  }
+  for (SqliteStream* s : due) s->Materialize();
+}
+
+}  // namespace veldrane::ado
