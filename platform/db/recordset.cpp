@@ -218,20 +218,26 @@ void Recordset::AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef con
 
 void Recordset::NextStreamed() {
   RecordsetState& s = *state_;
-  RowTable rows(s.columns.size());
-  Variant* row = rows.Append();
+  const size_t width = s.columns.size();
+  // The one row slot is kept from row to row.
+  if (s.rows.size() != 1 || s.rows.width() != width) {
+    RowTable slot(width);
+    slot.Append();
+    s.SetRows(std::move(slot));
+  }
+  s.position = 0;
   bool more = false;
   try {
-    more = s.stream->Next(row);
+    more = s.stream->Next(s.rows.Row(0));
   } catch (const VbError& e) {
-    s.SetRows(RowTable(s.columns.size()));  // at EOF: the rows end where the failure is
-    s.position = 0;
+    s.SetRows(RowTable(width));  // at EOF: the rows end where the failure is
     throw s.connection ? s.connection->Fail(e) : e;
   }
-  if (!more) rows.Reset(s.columns.size());
-  s.SetRows(std::move(rows));
-  s.position = 0;
-  if (more) ++s.streamed;
+  if (!more) {
+    s.SetRows(RowTable(width));
+    return;
+  }
+  ++s.streamed;
 }
 
 void Recordset::Close() {
