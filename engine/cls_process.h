@@ -142,6 +142,9 @@ class clsProcess : public Object, public DesignerProcess {
   // Run driver (engine/run_driver.cpp).
   void StartProcess(bool run);
   void ProcessRecords();
+  // The number of source rows: the recordset's count, or, for rows read one
+  // at a time, the database's count of the source query.
+  int32_t SourceRecordCount();
   void ProcessRecord();
 
   // Statistics and the history row (engine/statistics.cpp).

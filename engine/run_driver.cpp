@@ -7,6 +7,7 @@
 // a record's walk end up in the run log, never with the host, except for the
 // step-wise operations, whose failures reach their caller.
 #include <algorithm>
+#include <cctype>
 
 #include "core/checked.h"
 #include "core/oadate.h"
@@ -91,7 +92,7 @@ int16_t clsProcess::RunRecord() {
     throw VbError(vberr::kObjectNotSet, "RunRecord: the integration has no SOURCE step to read rows from");
   }
   ResetStatistics();
-  mStatistics.TotalRecords = mSourceData->RecordCount();
+  mStatistics.TotalRecords = SourceRecordCount();
   mStatistics.CurrRecord = 1;
   mStatistics.StartTime = OaNow();
   mSourceData->MoveFirst();
@@ -122,6 +123,21 @@ int16_t clsProcess::RunNextRecord() {
     mSourceData->MoveNext();
   }
   return 0;
+}
+
+int32_t clsProcess::SourceRecordCount() {
+  int32_t count = mSourceData->RecordCount();
+  if (count >= 0) return count;
+  std::string sql = mSourceData->Source();
+  while (!sql.empty() && (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back())))) sql.pop_back();
+  try {
+    ado::RecordsetRef counted = mSourceStep->cnSource()->Execute("SELECT COUNT(*) FROM (" + sql + ") veldrane_rows", -1);
+    return counted->GetFields().Item(Variant(int32_t{0})).Value().ToLong();
+  } catch (const VbError& e) {
+    // The run goes on without a total; only its progress is the poorer for it.
+    gbLog->AddLog("VeldraneRunner: the number of source rows is not known: " + e.description());
+    return 0;
+  }
 }
 
 int16_t clsProcess::CancelExec() {
@@ -202,7 +218,7 @@ void clsProcess::ProcessRecords() {
     throw VbError(vberr::kObjectNotSet,
                   "Object variable or With block variable not set: the integration has no SOURCE step to read rows from");
   }
-  mStatistics.TotalRecords = mSourceData->RecordCount();
+  mStatistics.TotalRecords = SourceRecordCount();
   mStatistics.CurrRecord = 0;
   mStatistics.StartTime = OaNow();
   state.failures_logged = 0;

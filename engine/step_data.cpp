@@ -181,7 +181,9 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
       std::string text = source->sourcetype == "table" ? "SELECT * FROM " + source->Source : source->Source;
       Absorbing([&] {
         IsolatedOnServer(*cn, [&] {
-          mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenStatic, ado::adLockReadOnly, -1);
+          // Read row by row where the provider can: a source of millions of
+          // rows then costs the memory of one.
+          mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
         });
       });
     }

@@ -341,7 +341,7 @@ class Recordset : public Object {
   void OpenClientTable(int32_t lock_type);
   void OpenFromConnection(const std::string& source, const ConnectionRef& connection, int32_t cursor_type,
                           int32_t lock_type, int32_t options);
-  void AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection, std::string sql);
+  void AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection);
   void NextStreamed();  // the stream's next row becomes the current one (none: EOF)
   void RequireOpen() const;
   void SavePendingBeforeMove();

@@ -120,6 +120,9 @@ class RowStream {
   virtual const std::vector<ColumnInfo>& Columns() const = 0;
   // Fills `row` (one value per column) with the next row; false at the end.
   virtual bool Next(Variant* row) = 0;
+  // Starts again at the first row; the rows given are those given before,
+  // then the ones not yet read.
+  virtual void Rewind() = 0;
 };
 
 class ProviderSession {

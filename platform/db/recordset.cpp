@@ -146,7 +146,7 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
       throw connection->Fail(e);
     }
     if (stream) {
-      AdoptStream(std::move(stream), connection, sql);
+      AdoptStream(std::move(stream), connection);
       return;
     }
   }
@@ -194,7 +194,7 @@ void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_
   fields_->Refresh();
 }
 
-void Recordset::AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection, std::string sql) {
+void Recordset::AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef connection) {
   RecordsetState& s = *state_;
   s.columns = stream->Columns();
   s.columns_origin.reset();
@@ -202,13 +202,13 @@ void Recordset::AdoptStream(std::unique_ptr<RowStream> stream, ConnectionRef con
   s.visible = static_cast<int32_t>(s.columns.size());
   s.stream = std::move(stream);
   s.streamed = 0;
+  s.stream_total = -1;
   s.target = {};
   s.connection = std::move(connection);
   s.source_kind = RowSource::Database;
   s.cursor_type = adOpenForwardOnly;
   s.lock_type = adLockReadOnly;
   s.read_only = true;
-  s.stream_sql = std::move(sql);
   s.file.clear();
   ResetEdit(s);
   s.open = true;
@@ -235,6 +235,7 @@ void Recordset::NextStreamed() {
   }
   if (!more) {
     s.SetRows(RowTable(width));
+    s.stream_total = s.streamed;
     return;
   }
   ++s.streamed;
@@ -288,18 +289,11 @@ void Recordset::SavePendingBeforeMove() {
 void Recordset::MoveFirst() {
   RequireOpen();
   if (state_->stream) {
-    // Back to the start of a stream is the query run again, as a forward-only
-    // cursor does it; on the first row already there is nothing to do.
-    if (state_->streamed <= 1) return;
+    // Back to the start of a stream: the rows it gave before, again (a
+    // static cursor's snapshot, kept on disk rather than in memory).
     RecordsetState& s = *state_;
-    std::unique_ptr<RowStream> again;
-    try {
-      again = s.connection->session().OpenStream(s.stream_sql);
-    } catch (const VbError& e) {
-      throw s.connection->Fail(e);
-    }
-    if (!again) Raise(vberr::kNotAllowedInContext);
-    s.stream = std::move(again);
+    if (s.streamed <= 1 && s.rows.size() == 1) return;  // on the first row already
+    s.stream->Rewind();
     s.streamed = 0;
     NextStreamed();
     return;
@@ -337,7 +331,9 @@ void Recordset::MovePrevious() {
 
 int32_t Recordset::RecordCount() const {
   RequireOpen();
-  if (state_->stream) return -1;  // not known before the last row, as with any forward-only cursor
+  // Not known before the last row has been read, as with any forward-only
+  // cursor; then the rows there are (a source read twice is read the same).
+  if (state_->stream) return static_cast<int32_t>(state_->stream_total);
   return static_cast<int32_t>(static_cast<int64_t>(state_->rows.size()) - state_->deleted_count);
 }
 

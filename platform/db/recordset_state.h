@@ -45,8 +45,8 @@ struct RecordsetState {
   // A forward-only, read-only recordset on a server cursor reads its rows
   // one at a time: `rows` then holds the current row only (none at EOF).
   std::unique_ptr<RowStream> stream;
-  int64_t streamed = 0;                // rows the stream has given
-  std::string stream_sql;              // what the stream runs (again, for MoveFirst)
+  int64_t streamed = 0;                // rows the stream has given since its start
+  int64_t stream_total = -1;           // its rows, once it has reached the end; -1 before
 
   ConnectionRef connection;            // Database rows: their connection
   WriteTarget target;                  // Database rows: where changes go

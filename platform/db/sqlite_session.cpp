@@ -109,10 +109,10 @@ class SqliteSession : public ProviderSession {
   }
 
   std::optional<Rowset> Execute(std::string_view sql) override {
-    MaterializeStreams(db_, file_);
     // A single query (a formula's SQLExecute, once per record) shares the
-    // prepared statements and plans of recordset queries.
+    // prepared statements and plans of recordset queries; it writes nothing.
     if (IsSingleRowQuery(sql)) return Query(sql, /*updatable=*/false);
+    MaterializeStreams(db_, file_);
     std::optional<Rowset> last;
     const char* tail = sql.data();
     const char* end = sql.data() + sql.size();

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/db/sqlite_values.h"
+#include "platform/db/row_spool.h"
 
 namespace veldrane::ado {
 
@@ -48,18 +49,45 @@ bool SqliteStream::Step(Variant* row) {
   if (!stmt_) return false;
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) {
-    for (size_t i = 0; i < columns_.size(); ++i) row[i] = ReadSqliteCell(stmt_, static_cast<int>(i), columns_[i]);
+    cells_.resize(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      SqliteCell& cell = cells_[i];
+      int k = static_cast<int>(i);
+      cell.storage_class = sqlite3_column_type(stmt_, k);
+      switch (cell.storage_class) {
+        case SQLITE_NULL: break;
+        case SQLITE_INTEGER: cell.integer = sqlite3_column_int64(stmt_, k); break;
+        case SQLITE_FLOAT: cell.real = sqlite3_column_double(stmt_, k); break;
+        case SQLITE_BLOB: {
+          const char* data = static_cast<const char*>(sqlite3_column_blob(stmt_, k));
+          cell.bytes = std::string_view(data ? data : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, k)));
+          break;
+        }
+        default: {
+          cell.storage_class = SQLITE_TEXT;
+          const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, k));
+          cell.bytes = std::string_view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, k)));
+          break;
+        }
+      }
+      row[i] = SqliteValueAsVariant(cell.storage_class, cell.integer, cell.real, cell.bytes, columns_[i]);
+    }
+    spool_.Append(cells_);
     return true;
   }
   // The end, or a failure: the statement is let go either way, so that its
   // read lock does not outlive the rows.
-  VbError error(vberr::kProviderCommandError, sqlite3_errmsg(db_), "SQLite");
+  if (rc != SQLITE_DONE) failure_ = VbError(vberr::kProviderCommandError, sqlite3_errmsg(db_), "SQLite");
   Finish();
-  if (rc != SQLITE_DONE) throw error;
+  if (failure_) throw *failure_;
   return false;
 }
 
 bool SqliteStream::Next(Variant* row) {
+  if (replaying_) {
+    if (spool_.ReadRow(row, columns_)) return true;
+    replaying_ = false;  // every row read so far has been given again
+  }
   if (!materialized_) return Step(row);
   if (next_buffered_ < buffered_.size()) {
     Variant* from = buffered_.Row(next_buffered_++);
@@ -67,25 +95,41 @@ bool SqliteStream::Next(Variant* row) {
     return true;
   }
   // A failure while reading ahead belongs to the row it kept from coming.
-  if (failure_) {
-    VbError error = std::move(*failure_);
-    failure_.reset();
-    throw error;
-  }
+  if (failure_) throw *failure_;
   return false;
+}
+
+void SqliteStream::Rewind() {
+  spool_.StartReading();
+  replaying_ = true;
+  // Rows read ahead into memory are in the spool as well.
+  buffered_.Reset(columns_.size());
+  next_buffered_ = 0;
 }
 
 void SqliteStream::Materialize() {
   if (materialized_) return;
   materialized_ = true;
+  if (replaying_) {
+    // The rows not yet given again are in the spool; only the statement's
+    // remaining rows are read, into the spool and through it.
+    std::vector<Variant> row(columns_.size());
+    try {
+      while (Step(row.data())) {
+      }
+    } catch (const VbError&) {
+      // Kept in failure_, raised when the rows before it have been given.
+    }
+    return;
+  }
   std::vector<Variant> row(columns_.size());
   try {
     while (Step(row.data())) {
       Variant* to = buffered_.Append();
       for (size_t i = 0; i < row.size(); ++i) to[i] = std::move(row[i]);
     }
-  } catch (const VbError& e) {
-    failure_ = e;
+  } catch (const VbError&) {
+    // Kept in failure_, raised when the rows before it have been given.
   }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/db/provider.h"
+#include "platform/db/row_spool.h"
 
 namespace veldrane::ado {
 
@@ -31,6 +32,7 @@ class SqliteStream : public RowStream {
 
   const std::vector<ColumnInfo>& Columns() const override { return columns_; }
   bool Next(Variant* row) override;
+  void Rewind() override;
 
   // Reads the remaining rows into memory and finalizes the statement.
   void Materialize();
@@ -48,7 +50,10 @@ class SqliteStream : public RowStream {
   RowTable buffered_;                 // rows read by Materialize, not yet given
   size_t next_buffered_ = 0;
   bool materialized_ = false;
-  std::optional<VbError> failure_;    // met by Materialize; raised after the rows before it
+  std::optional<VbError> failure_;    // raised, after the rows before it, at every end
+  RowSpool spool_;                    // every row read from the statement, for Rewind
+  std::vector<SqliteCell> cells_;     // the row being read
+  bool replaying_ = false;            // giving the spooled rows again
 };
 
 // Before a write through `db` (on `file`; empty: that handle only): the

@@ -170,41 +170,52 @@ int32_t TypeOfStorage(int storage_class) {
   }
 }
 
-Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
-  switch (sqlite3_column_type(stmt, i)) {
+Variant SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
+                             const ColumnInfo& column) {
+  switch (storage_class) {
     case SQLITE_NULL: return Variant::Null();
     case SQLITE_INTEGER: {
-      sqlite3_int64 v = sqlite3_column_int64(stmt, i);
       switch (column.type) {
-        case adBoolean: return Variant(v != 0);
+        case adBoolean: return Variant(integer != 0);
         case adInteger:
-          if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
-          return Variant::FromInt64(v);
+          if (integer >= INT32_MIN && integer <= INT32_MAX) return Variant(static_cast<int32_t>(integer));
+          return Variant::FromInt64(integer);
         case adDouble:
         case adSingle:
         case adNumeric:
-        case adDecimal: return Variant(static_cast<double>(v));
-        case adCurrency: return Variant(Currency{static_cast<int64_t>(v) * 10000});
-        default: return Variant::FromInt64(v);
+        case adDecimal: return Variant(static_cast<double>(integer));
+        case adCurrency: return Variant(Currency{static_cast<int64_t>(integer) * 10000});
+        default: return Variant::FromInt64(integer);
       }
     }
-    case SQLITE_FLOAT: {
-      double d = sqlite3_column_double(stmt, i);
-      if (column.type == adCurrency) return Variant(Currency::FromDouble(d));
-      return Variant(d);
+    case SQLITE_FLOAT:
+      if (column.type == adCurrency) return Variant(Currency::FromDouble(real));
+      return Variant(real);
+    case SQLITE_BLOB: return BytesToVariant(bytes.data(), bytes.size());
+    default: {
+      if (column.type == adDBTimeStamp || column.type == adDBDate || column.type == adDBTime ||
+          column.type == adDate) {
+        if (auto d = ParseStoredDate(bytes)) return Variant::Date(*d);
+      }
+      return Variant(bytes);
     }
+  }
+}
+
+Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
+  switch (int storage_class = sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return Variant::Null();
+    case SQLITE_INTEGER: return SqliteValueAsVariant(storage_class, sqlite3_column_int64(stmt, i), 0, {}, column);
+    case SQLITE_FLOAT: return SqliteValueAsVariant(storage_class, 0, sqlite3_column_double(stmt, i), {}, column);
     case SQLITE_BLOB: {
-      const void* data = sqlite3_column_blob(stmt, i);
-      return BytesToVariant(data, static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+      const char* data = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+      size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
+      return SqliteValueAsVariant(storage_class, 0, 0, std::string_view(data ? data : "", size), column);
     }
     default: {
       const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-      std::string_view view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
-      if (column.type == adDBTimeStamp || column.type == adDBDate || column.type == adDBTime ||
-          column.type == adDate) {
-        if (auto d = ParseStoredDate(view)) return Variant::Date(*d);
-      }
-      return Variant(view);
+      size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
+      return SqliteValueAsVariant(SQLITE_TEXT, 0, 0, std::string_view(text ? text : "", size), column);
     }
   }
 }

@@ -22,6 +22,10 @@ void ApplyDeclaredType(const char* decltype_text, ColumnInfo& column);
 
 // The value of result column `i` as `column` reads it.
 Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column);
+// The same for a value kept apart from its statement: its storage class and
+// the integer, real, or text/blob bytes that class uses.
+Variant SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
+                             const ColumnInfo& column);
 
 // For a column without a declared type: the type its first non-Null value shows.
 int32_t TypeOfStorage(int storage_class);

@@ -55,7 +55,15 @@ class SqliteStreamTest : public ::testing::Test {
       std::string line;
       for (int32_t i = 0; i < rs.GetFields().Count(); ++i) {
         Variant v = rs.GetFields().Item(Variant(i)).Value();
-        line += (i ? "|" : "") + (v.IsNull() ? std::string("<null>") : v.ToString() + ":" + std::to_string(int(v.Type())));
+        std::string text;
+        if (v.IsNull()) {
+          text = "<null>";
+        } else if (v.IsArray()) {
+          for (const Variant& b : v.AsArray()->items()) text += std::to_string(b.ToLong()) + ",";
+        } else {
+          text = v.ToString() + ":" + std::to_string(int(v.Type()));
+        }
+        line += (i ? "|" : "") + text;
       }
       out.push_back(line);
     }
@@ -79,7 +87,12 @@ TEST_F(SqliteStreamTest, StreamGivesWhatAWholeReadGives) {
   EXPECT_EQ(Lines(*stream), expected);
   EXPECT_TRUE(stream->IsEOF());
   EXPECT_EQ(Raised([&] { stream->MoveNext(); }).number(), vberr::kNoCurrentRecord);
-  // MoveFirst runs the query again; moving backwards is refused.
+  EXPECT_EQ(stream->RecordCount(), kRows);  // known once the end was reached
+  // MoveFirst gives the same rows again, even after they changed; moving
+  // backwards is refused.
+  cn_->Execute("UPDATE T SET NAME = 'changed'");
+  stream->MoveFirst();
+  EXPECT_EQ(Lines(*stream), expected);
   stream->MoveFirst();
   EXPECT_EQ(stream->GetFields().Item("ID").Value().ToLong(), 1);
   stream->MoveNext();
@@ -128,6 +141,32 @@ TEST_F(SqliteStreamTest, AnotherConnectionToTheFileWritesWithoutWaiting) {
   int read = 1;
   for (; !stream->IsEOF(); stream->MoveNext()) ++read;
   EXPECT_EQ(read, kRows);  // the rows of the moment the stream began
+}
+
+TEST_F(SqliteStreamTest, RowsReadAgainAfterAPartialReadAreTheSameRowsThenTheRest) {
+  // Long texts, so that the rows kept for reading again pass through the file.
+  cn_->Execute("CREATE TABLE LONGROWS (ID INTEGER PRIMARY KEY, BODY TEXT, DATA BLOB)");
+  cn_->BeginTrans();
+  for (int i = 1; i <= 3000; ++i) {
+    cn_->Execute("INSERT INTO LONGROWS VALUES (" + std::to_string(i) + ", '" + std::string(100 + i % 50, 'a' + i % 26) +
+                 "', x'00ff" + std::string(static_cast<size_t>(2 * (i % 5)), '7') + "')");
+  }
+  cn_->CommitTrans();
+  auto whole = Open("SELECT * FROM LONGROWS ORDER BY ID", adOpenStatic, cn_);
+  std::vector<std::string> expected = Lines(*whole);
+  auto stream = Open("SELECT * FROM LONGROWS ORDER BY ID", adOpenForwardOnly, cn_);
+  for (int i = 0; i < 2000; ++i) stream->MoveNext();
+  stream->MoveFirst();
+  EXPECT_EQ(Lines(*stream), expected);
+  // Read to the middle, a write through the same connection reads the rest
+  // ahead; reading again still gives every row once, in order.
+  stream->MoveFirst();
+  for (int i = 0; i < 1000; ++i) stream->MoveNext();
+  cn_->Execute("DELETE FROM LONGROWS");
+  std::vector<std::string> rest = Lines(*stream);
+  EXPECT_EQ(rest, std::vector<std::string>(expected.begin() + 1000, expected.end()));
+  stream->MoveFirst();
+  EXPECT_EQ(Lines(*stream), expected);
 }
 
 TEST_F(SqliteStreamTest, StreamOutlivesItsConnectionsClose) {
