@@ -45,12 +45,16 @@ size_t Utf8Length(std::string_view s) {
 }  // namespace
 
 Variant CoerceToField(const ColumnInfo& column, const Variant& raw, bool pad_fixed) {
-  Variant value;
-  try {
-    value = raw.Resolved();
-  } catch (const VbError& e) {
-    Refuse(column, raw, e.description());
+  // Only an object is resolved to its value; anything else is used as it is.
+  Variant resolved;
+  if (raw.IsObject()) {
+    try {
+      resolved = raw.Resolved();
+    } catch (const VbError& e) {
+      Refuse(column, raw, e.description());
+    }
   }
+  const Variant& value = raw.IsObject() ? resolved : raw;
   if (value.IsEmpty() || value.IsNull()) return Variant::Null();
   try {
     switch (column.type) {
@@ -88,6 +92,7 @@ Variant CoerceToField(const ColumnInfo& column, const Variant& raw, bool pad_fix
         break;
     }
     if (IsTextType(column.type)) {
+      if (value.IsString() && !(pad_fixed && column.defined_size > 0)) return value;
       std::string text = value.ToString();
       if (pad_fixed && column.defined_size > 0) {
         size_t length = Utf8Length(text);
