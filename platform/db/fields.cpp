@@ -178,7 +178,7 @@ Field& Fields::Item(const Variant& name_or_index0) {
   // Numbers and names are taken as they are; only an object is resolved first.
   if (name_or_index0.IsString()) return Item(std::string_view(name_or_index0.AsString()));
   if (name_or_index0.Type() == VarType::Long || name_or_index0.Type() == VarType::Integer) {
-    int32_t index = name_or_index0.ToLong();
+    int32_t index = name_or_index0.Type() == VarType::Long ? name_or_index0.AsLong() : name_or_index0.AsInteger();
     if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
     if (index >= 0 && index < Count()) return At(index);
   }

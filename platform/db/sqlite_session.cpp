@@ -306,10 +306,7 @@ class SqliteSession : public ProviderSession {
                                                           : write.key_columns[i - write.set_columns.size()];
       same = last.columns[i] == c;
     }
-    if (same) {
-      sqlite3_clear_bindings(last.stmt);
-      return last;
-    }
+    if (same) return last;  // every parameter is bound again by the caller
     last.generation = 0;  // until the statement below is ready
     last.info = &Table(write.target->table);
     last.stmt = Statement(insert ? BuildInsertSql(write, Placeholder, false) : BuildUpdateSql(write, Placeholder, false));
