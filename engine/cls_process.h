@@ -161,6 +161,7 @@ class clsProcess : public Object, public DesignerProcess {
   // Script host (formulas/script_host.cpp).
   Variant EvaluateValue(const std::string& value);
   void PrepareScript();
+  bool PreparedAsBefore(RunState& run);  // PrepareScript's way when nothing changed
 
   std::shared_ptr<cShapes> mShapes;                   // created on first use
   std::shared_ptr<cLines> mLines;                     // created on first use

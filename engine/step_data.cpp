@@ -149,6 +149,8 @@ Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
   }
 }
 
+bool cShape::connected() const { return cn_source_ && cn_source_->State() == ado::adStateOpen; }
+
 bool cShape::connect() {
   if (objType != aData && objType != aStorage) return false;
   return OpenConnection(objElements) != nullptr;

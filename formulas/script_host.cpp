@@ -130,9 +130,38 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
 
 void MarkScriptEngineUsed() { EngineUsed(); }
 
+bool clsProcess::PreparedAsBefore(RunState& run) {
+  // Nothing ran on the engine since this process prepared it, and it was
+  // given the steps there are, in order, under their captions, with their
+  // connections open: a new preparation would only point the stand-ins at
+  // the steps' rows of now. (Anything else, duplicate captions included,
+  // takes the full way.)
+  if (t_engine.prepared_for != &run || t_engine.uses != t_engine.uses_at_preparation || !mStepsByCaption ||
+      run.script_objects.empty() || run.script_objects.back().current != ObjectRef(mStepsByCaption)) {
+    return false;
+  }
+  const size_t steps = run.script_objects.size() - 1;
+  size_t k = 0;
+  for (const std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
+    if (step->objType != aData && step->objType != aStorage) continue;
+    if (k >= steps || run.script_objects[k].current.get() != step.get() || run.script_objects[k].name != step->sCaption() ||
+        !step->connected()) {
+      return false;
+    }
+    ++k;
+  }
+  if (k != steps) return false;
+  for (size_t i = 0; i < steps; ++i) {
+    RunState::ScriptObject& had = run.script_objects[i];
+    static_cast<StepRows&>(*had.given).Point(std::static_pointer_cast<cShape>(had.current));
+  }
+  return true;
+}
+
 void clsProcess::PrepareScript() {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
   RunState& run = EnsureRunState(run_);
+  if (PreparedAsBefore(run)) return;
 
   // What the engine is to know: each SOURCE and TARGET step's rows under
   // its caption, then Steps. A step whose connection will not open (it has

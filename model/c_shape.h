@@ -75,6 +75,8 @@ class cShape : public Object {
   // false, with the failure logged as critical, when it will not open, and
   // for every other type.
   bool connect();
+  // True when the step's connection exists and is open; nothing is opened.
+  bool connected() const;
   // The rows when they are open already, else null; nothing is opened.
   std::shared_ptr<ado::Recordset> openData() const;
   // The query the step's rows are (or will next be) opened with.
