@@ -47,8 +47,11 @@ void Recordset::RequireOpen() const {
 void Recordset::Open(const Variant& source, const Variant& active_connection, int32_t cursor_type, int32_t lock_type,
                      int32_t options) {
   if (state_->open) Raise(vberr::kObjectOpen);
-  Variant src = source.IsObject() ? source.Resolved() : source;
-  std::string text = src.IsEmpty() || src.IsNull() ? std::string() : src.ToText();
+  // A recordset re-opened per record: the source text is copied once.
+  Variant resolved;
+  if (source.IsObject()) resolved = source.Resolved();
+  const Variant& src = source.IsObject() ? resolved : source;
+  std::string text = src.IsEmpty() || src.IsNull() ? std::string() : src.IsString() ? src.AsString() : src.ToText();
   ConnectionRef connection;
   bool persisted = false;
   if (active_connection.IsObject() && !active_connection.IsNothing()) {
@@ -73,7 +76,7 @@ void Recordset::Open(const Variant& source, const Variant& active_connection, in
   } else {
     OpenFromConnection(text, connection, cursor_type, lock_type, options);
   }
-  state_->source = text;
+  state_->source = std::move(text);
   if (cursor_type != adOpenUnspecified && state_->source_kind == RowSource::Client) state_->cursor_type = cursor_type;
 }
 
@@ -131,11 +134,12 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
   if (connection->State() != adStateOpen) Raise(vberr::kConnectionUnusable);
   ProviderSession& session = connection->session();
   int32_t command = options == -1 ? adCmdUnknown : (options & 0x3FF);
-  std::string sql = source;
+  std::string table_query;
   if (command == adCmdTable || command == adCmdTableDirect ||
       ((command == adCmdUnknown || command == 0) && IsTableName(source))) {
-    sql = "SELECT * FROM " + source;
+    table_query = "SELECT * FROM " + source;
   }
+  const std::string& sql = table_query.empty() ? source : table_query;
   if (sql.empty()) throw connection->Fail(VbError(vberr::kArgumentsWrongType, "The command text is empty.", "ADODB"));
   int32_t lock = lock_type == adLockUnspecified ? adLockReadOnly : lock_type;
   if (cursor_type == adOpenForwardOnly && lock == adLockReadOnly && state_->cursor_location == adUseServer) {
@@ -157,8 +161,9 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
     throw connection->Fail(e);
   }
   for (const VbError& w : session.TakeWarnings()) connection->GetErrors().Add(w);
+  // The source text is recorded by Open itself.
   AdoptRows(std::move(rows), connection, cursor_type == adOpenUnspecified ? adOpenForwardOnly : cursor_type, lock,
-            source);
+            std::string());
 }
 
 void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type,
