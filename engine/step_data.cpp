@@ -93,10 +93,6 @@ std::shared_ptr<ado::Recordset> cShape::data() {
   return rows;
 }
 
-std::shared_ptr<ado::Recordset> cShape::openData() const {
-  return mData && mData->State() == ado::adStateOpen ? mData : nullptr;
-}
-
 std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
   // Opened through the step's own path, then the step's query and rows are
   // put back as they were, whatever happened.

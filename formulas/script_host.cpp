@@ -193,24 +193,6 @@ void clsProcess::PrepareScript() {
   static const std::string kSteps = "Steps";
   want(kSteps, mStepsByCaption);
 
-  // The engine holds what this process gave it and nothing ran since: the
-  // stand-ins are pointed at the steps' rows of now, which is all a reset
-  // and a new preparation would change.
-  bool unchanged = t_engine.prepared_for == &run && t_engine.uses == t_engine.uses_at_preparation &&
-                   wanted.size() == run.script_objects.size();
-  for (size_t i = 0; unchanged && i < wanted.size(); ++i) {
-    const RunState::ScriptObject& had = run.script_objects[i];
-    unchanged = *wanted[i].name == had.name && wanted[i].object == had.current;
-  }
-  if (unchanged) {
-    for (RunState::ScriptObject& had : run.script_objects) {
-      if (had.given != had.current) {
-        static_cast<StepRows&>(*had.given).Point(std::static_pointer_cast<cShape>(had.current));
-      }
-    }
-    return;
-  }
-
   t_engine.prepared_for = nullptr;
   run.script_objects.clear();
   try {

@@ -77,8 +77,6 @@ class cShape : public Object {
   bool connect();
   // True when the step's connection exists and is open; nothing is opened.
   bool connected() const;
-  // The rows when they are open already, else null; nothing is opened.
-  std::shared_ptr<ado::Recordset> openData() const;
   // The query the step's rows are (or will next be) opened with.
   const std::string& query() const { return mQuery; }
   // Changes whenever the step's rows are discarded for a new query: rows
