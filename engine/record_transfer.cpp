@@ -124,7 +124,11 @@ void clsProcess::TransferRecord(cShape& step) {
       CountFailure();
       return;
     }
-    step.setQuery(TargetQuery(query, run.query_keyed));
+    std::string target_query = TargetQuery(query, run.query_keyed);
+    // A query that selects no row by construction gives no rows whatever the
+    // table holds: rows opened with it before are emptied instead of asking
+    // the database again.
+    if (run.query_keyed || !step.emptyRowsFor(target_query)) step.setQuery(target_query);
 
     const std::string& op = target->shpOperation;
     if (op == "UpdateInsert") {

@@ -110,6 +110,16 @@ std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
   return data();
 }
 
+bool cShape::emptyRowsFor(const std::string& strQuery) {
+  if (strQuery != mQuery || !mData || mData.use_count() != 1 || !mData->Unshared() ||
+      mData->State() != ado::adStateOpen || !cn_source_ || cn_source_->State() != ado::adStateOpen) {
+    return false;
+  }
+  if (!mData->DiscardRows()) return false;
+  ++data_generation_;
+  return true;
+}
+
 void cShape::setQuery(const std::string& strQuery) {
   mQuery = strQuery;
   ++data_generation_;

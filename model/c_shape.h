@@ -88,6 +88,12 @@ class cShape : public Object {
   // The query a TARGET step's rows are opened with next; the rows held are
   // discarded. Nothing is opened.
   void setQuery(const std::string& strQuery);
+  // For a query that selects no row by construction (a TARGET step with no
+  // lookup): when the step's rows were opened with that very query and
+  // nothing else holds them, they are emptied (a pending edit and the rows
+  // added since are dropped from the recordset, not from the database) as a
+  // new opening would leave them. False, with nothing changed, otherwise.
+  bool emptyRowsFor(const std::string& strQuery);
   // Runs `sql` on the step's connection (as it is, never opened here) and
   // returns field `Field` (name or 0-based number) of the first row; the
   // empty value when anything fails or there is no row.

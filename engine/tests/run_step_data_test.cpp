@@ -94,6 +94,29 @@ TEST_F(StepDataTest, RowsHeldElsewhereAreNeverReopenedUnderTheirHolder) {
   EXPECT_EQ(target->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ann");
 }
 
+TEST_F(StepDataTest, RowsOfAQueryThatSelectsNoneAreEmptiedNotReopened) {
+  auto target = Logged(flow.Target("T", "a", db, "SRC", "Insert", {}));
+  const std::string none = "SELECT * FROM SRC WHERE 1 = 2";
+  EXPECT_FALSE(target->emptyRowsFor(none));  // nothing opened with it yet
+  target->setQuery(none);
+  std::weak_ptr<ado::Recordset> rows = target->data();
+  target->data()->AddNew();
+  target->data()->GetFields().Item(std::string_view("ID")).SetValue(Variant(int32_t{3}));
+  target->data()->Update();
+  EXPECT_EQ(target->data()->RecordCount(), 1);
+  uint64_t generation = target->dataGeneration();
+  ASSERT_TRUE(target->emptyRowsFor(none));
+  EXPECT_EQ(target->data(), rows.lock());
+  EXPECT_EQ(target->data()->RecordCount(), 0);
+  EXPECT_TRUE(target->data()->IsEOF());
+  EXPECT_NE(target->dataGeneration(), generation);
+  EXPECT_EQ(ReadRows(db, "SELECT ID FROM SRC ORDER BY ID"), (Table{{"1"}, {"2"}, {"3"}}));  // the row stays written
+  // Another query, or rows someone else holds, take the ordinary way.
+  EXPECT_FALSE(target->emptyRowsFor("SELECT * FROM SRC WHERE 2 = 3"));
+  auto held = target->data();
+  EXPECT_FALSE(target->emptyRowsFor(none));
+}
+
 TEST_F(StepDataTest, ConnectionThatCannotOpenIsCriticalAtEveryRead) {
   auto target = Logged(flow.Target("Orders out", "a", "Provider=SQLite;Data Source=" + databases + "/nope.db", "SRC",
                                    "Insert", {}));

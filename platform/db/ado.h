@@ -330,6 +330,11 @@ class Recordset : public Object {
   // then changes nothing anybody else sees.
   bool Unshared() const;
 
+  // Internal: drops the rows held and a pending edit, keeping the columns,
+  // as an opening of a query that selects no row would leave the recordset.
+  // Nothing changes in the database. False (nothing done) for rows that are
+  // not a database query's, or are read row by row.
+  bool DiscardRows();
   // Internal: makes this recordset hold rows a connection has read.
   void AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type, std::string source);
 

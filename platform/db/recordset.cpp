@@ -246,6 +246,15 @@ void Recordset::NextStreamed() {
   ++s.streamed;
 }
 
+bool Recordset::DiscardRows() {
+  RecordsetState& s = *state_;
+  if (!s.open || s.source_kind != RowSource::Database || s.stream) return false;
+  ResetEdit(s);
+  s.SetRows(RowTable(s.columns.size()));
+  s.position = 0;
+  return true;
+}
+
 void Recordset::Close() {
   RequireOpen();
   RecordsetState& s = *state_;
