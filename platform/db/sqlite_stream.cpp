@@ -46,7 +46,11 @@ void SqliteStream::Finish() {
 }
 
 bool SqliteStream::Step(Variant* row) {
-  if (!stmt_) return false;
+  if (!stmt_) {
+    // A failure ends the rows for good: every later read raises it again.
+    if (failure_) throw *failure_;
+    return false;
+  }
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) {
     cells_.resize(columns_.size());
@@ -72,7 +76,15 @@ bool SqliteStream::Step(Variant* row) {
       }
       row[i] = SqliteValueAsVariant(cell.storage_class, cell.integer, cell.real, cell.bytes, columns_[i]);
     }
-    spool_.Append(cells_);
+    try {
+      spool_.Append(cells_);
+    } catch (const VbError& e) {
+      // A row that could not be kept for reading again would be missing
+      // from a second reading: the rows end here, with the reason.
+      failure_ = e;
+      Finish();
+      throw;
+    }
     return true;
   }
   // The end, or a failure: the statement is let go either way, so that its

@@ -169,6 +169,23 @@ TEST_F(SqliteStreamTest, RowsReadAgainAfterAPartialReadAreTheSameRowsThenTheRest
   EXPECT_EQ(Lines(*stream), expected);
 }
 
+TEST_F(SqliteStreamTest, AFailureInTheMiddleEndsTheRowsAtEveryReading) {
+  // The third row cannot be read: SQLite fails while stepping to it.
+  cn_->Execute("CREATE TABLE J (ID INTEGER PRIMARY KEY, V INTEGER, DOC TEXT);"
+               "INSERT INTO J VALUES (1, 1, '{\"a\":1}'), (2, 2, '{\"a\":2}'), (3, 3, '{bad'), (4, 4, '{\"a\":4}')");
+  auto stream = Open("SELECT ID, V FROM J WHERE json_valid(DOC) OR json_extract(DOC, '$.a') IS NULL ORDER BY ID",
+                     adOpenForwardOnly, cn_);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(stream->GetFields().Item("V").Value().ToLong(), 1);
+    stream->MoveNext();
+    EXPECT_EQ(stream->GetFields().Item("V").Value().ToLong(), 2);
+    VbError error = Raised([&] { stream->MoveNext(); });
+    EXPECT_NE(error.description().find("malformed JSON"), std::string::npos) << error.description();
+    EXPECT_TRUE(stream->IsEOF());
+    stream->MoveFirst();  // the same two rows, then the same failure: never a quiet end
+  }
+}
+
 TEST_F(SqliteStreamTest, StreamOutlivesItsConnectionsClose) {
   auto stream = Open("SELECT ID FROM T ORDER BY ID", adOpenForwardOnly, cn_);
   stream->MoveNext();
