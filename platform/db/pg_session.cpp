@@ -303,9 +303,7 @@ class PgSession : public ProviderSession {
         MarkHidden(rows, plan.locators);
         FindTarget(text, rows, nullptr);
       }
-      plan.shape = ShapeOf(res.r);
-      plan.columns = rows.columns;
-      plan.target = rows.target;
+      Remember(plan, res.r, rows);
     }
     ReadRows(res.r, rows);
     return rows;
@@ -322,11 +320,16 @@ class PgSession : public ProviderSession {
       MarkHidden(rows, plan.locators);
       FindTarget(text, rows, nullptr);
     }
-    plan.shape = ShapeOf(res.r);
-    plan.columns = rows.columns;
-    plan.target = rows.target;
+    Remember(plan, res.r, rows);
     ReadRows(res.r, rows);
     return rows;
+  }
+
+  // The description a query's later runs are checked against and take.
+  static void Remember(QueryPlan& plan, const PGresult* res, const Rowset& rows) {
+    plan.shape = ShapeOf(res);
+    plan.columns = rows.columns;
+    plan.target = rows.target;
   }
 
   static std::string WithLocators(const std::string& text, const QueryPlan& plan) {
