@@ -76,7 +76,7 @@ void Field::SetValue(const Variant& value) {
   }
   Variant coerced = CoerceToField(column, value, s.source_kind == RowSource::Client);
   if (s.edit_mode == adEditNone) {
-    s.edit_values.assign(row, row + s.rows.width());
+    s.edit_values.assign(row, row + s.columns.size());
     s.assigned.assign(s.edit_values.size(), false);
     s.edit_mode = adEditInProgress;
   }

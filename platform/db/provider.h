@@ -108,6 +108,9 @@ struct RowWrite {
   std::vector<Variant> key_values;
   std::vector<const ColumnInfo*> returning;  // columns to read back after the write
   std::vector<int32_t> returning_set;        // per returning column: its index in set_values, or -1
+  // Names the table, set columns and returning columns together: a write of
+  // the same shape as the last one differs in its values only. 0: unknown.
+  uint64_t shape = 0;
 };
 
 // The rows of a query read one at a time, as a forward-only, read-only
@@ -150,8 +153,8 @@ class ProviderSession {
   virtual void Rollback(int32_t level) = 0;
 
   // Write-back of one row. Insert and Update return the stored values of
-  // `returning` (in that order); Update and Delete raise -2147217864 when no
-  // row matches the key.
+  // `returning` (in that order); Empty for a value stored as it was written.
+  // Update and Delete raise -2147217864 when no row matches the key.
   virtual std::vector<Variant> Insert(const RowWrite& write) = 0;
   virtual std::vector<Variant> Update(const RowWrite& write) = 0;
   virtual void Delete(const RowWrite& write) = 0;

@@ -16,10 +16,11 @@ namespace {
 }
 
 int64_t FirstLive(const RecordsetState& s, int64_t from, int step) {
-  for (int64_t i = from; i >= 0 && i < static_cast<int64_t>(s.rows.size()); i += step) {
+  const auto count = static_cast<int64_t>(s.RowCount());
+  for (int64_t i = from; i >= 0 && i < count; i += step) {
     if (!s.deleted[static_cast<size_t>(i)]) return i;
   }
-  return step > 0 ? static_cast<int64_t>(s.rows.size()) : -1;
+  return step > 0 ? count : -1;
 }
 
 void ResetEdit(RecordsetState& s) {
@@ -284,7 +285,7 @@ bool Recordset::IsEOF() const {
   RequireOpen();
   const RecordsetState& s = *state_;
   if (s.adding || s.AtRow()) return false;  // a just-deleted row is still the position
-  return s.position >= static_cast<int64_t>(s.rows.size()) || RecordCount() == 0;
+  return s.position >= static_cast<int64_t>(s.RowCount()) || RecordCount() == 0;
 }
 
 bool Recordset::IsBOF() const {
@@ -320,8 +321,8 @@ void Recordset::MoveLast() {
   RequireOpen();
   if (state_->stream) Raise(vberr::kNotAllowedInContext, "Operation is not allowed in this context. (The recordset is forward-only.)");
   SavePendingBeforeMove();
-  state_->position = FirstLive(*state_, static_cast<int64_t>(state_->rows.size()) - 1, -1);
-  if (state_->position < 0) state_->position = static_cast<int64_t>(state_->rows.size());
+  state_->position = FirstLive(*state_, static_cast<int64_t>(state_->RowCount()) - 1, -1);
+  if (state_->position < 0) state_->position = static_cast<int64_t>(state_->RowCount());
 }
 
 void Recordset::MoveNext() {
@@ -348,7 +349,7 @@ int32_t Recordset::RecordCount() const {
   // Not known before the last row has been read, as with any forward-only
   // cursor; then the rows there are (a source read twice is read the same).
   if (state_->stream) return static_cast<int32_t>(state_->stream_total);
-  return static_cast<int32_t>(static_cast<int64_t>(state_->rows.size()) - state_->deleted_count);
+  return static_cast<int32_t>(static_cast<int64_t>(state_->RowCount()) - state_->deleted_count);
 }
 
 Fields& Recordset::GetFields() { return *fields_; }

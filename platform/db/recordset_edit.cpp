@@ -2,6 +2,8 @@
 // and the script face of Recordset. Database rows are written back at once
 // (Update and Delete run their statement before returning); client rows
 // (persisted files, appended fields) change in memory until Save.
+#include <atomic>
+
 #include "core/object.h"
 #include "platform/db/ado.h"
 #include "platform/db/persist_xml.h"
@@ -32,10 +34,40 @@ void FillKey(const RecordsetState& s, const Variant* row, RowWrite& write) {
   }
 }
 
+// Which columns the pending edit writes and which the database gives back.
+void DescribeWrite(RecordsetState& s) {
+  static std::atomic<uint64_t> next_shape{1};
+  RowWrite& write = s.write;
+  write.set_columns.clear();
+  write.set_values.clear();
+  write.returning.clear();
+  write.returning_set.clear();
+  s.set_index.clear();
+  s.returned_index.clear();
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    const ColumnInfo& c = s.columns[i];
+    int32_t set = -1;
+    if (s.assigned[i] && c.writable) {
+      set = static_cast<int32_t>(write.set_values.size());
+      write.set_columns.push_back(c.base_column);
+      write.set_values.emplace_back();
+      s.set_index.push_back(i);
+    }
+    if (c.writable || c.hidden) {
+      write.returning.push_back(&c);
+      write.returning_set.push_back(set);
+      s.returned_index.push_back(i);
+    }
+  }
+  write.shape = next_shape.fetch_add(1, std::memory_order_relaxed);
+  s.write_columns = s.columns.data();
+  s.write_columns_version = s.columns_version;
+  s.write_assigned = s.assigned;
+}
+
 // The current row takes `values`.
 void StoreInCurrent(RecordsetState& s, std::vector<Variant>&& values) {
-  Variant* row = s.CurrentRow();
-  for (size_t i = 0; i < s.rows.width(); ++i) row[i] = std::move(values[i]);
+  s.ReplaceRow(static_cast<size_t>(s.position), std::move(values));
 }
 
 // Runs a write-back statement; a failure also lands in the connection's Errors.
@@ -81,50 +113,52 @@ void Recordset::Update() {
     s.assigned.clear();
     return;
   }
-  // The write buffers are kept between rows: a run of AddNew/Update reuses them.
+  // The write buffers are kept between rows: a run of AddNew/Update that
+  // sets the same columns reuses them as they are, values apart.
   RowWrite& write = s.write;
   write.target = &s.target;
-  write.set_columns.clear();
-  write.set_values.clear();
   write.key_columns.clear();
   write.key_values.clear();
-  write.returning.clear();
-  write.returning_set.clear();
-  std::vector<size_t>& returned_index = s.returned_index;
-  returned_index.clear();
-  for (size_t i = 0; i < s.columns.size(); ++i) {
-    const ColumnInfo& c = s.columns[i];
-    int32_t set = -1;
-    if (s.assigned[i] && c.writable) {
-      set = static_cast<int32_t>(write.set_values.size());
-      write.set_columns.push_back(c.base_column);
-      write.set_values.push_back(s.edit_values[i]);
-    }
-    if (c.writable || c.hidden) {
-      write.returning.push_back(&c);
-      write.returning_set.push_back(set);
-      returned_index.push_back(i);
-    }
+  if (write.shape == 0 || s.write_columns != s.columns.data() || s.write_columns_version != s.columns_version ||
+      s.write_assigned != s.assigned) {
+    DescribeWrite(s);
+  }
+  // The values written are moved out of the pending row and back again:
+  // what the database stored, when it says so, takes their place.
+  const std::vector<size_t>& set_index = s.set_index;
+  for (size_t k = 0; k < set_index.size(); ++k) write.set_values[k] = std::move(s.edit_values[set_index[k]]);
+  auto restore = [&] {
+    for (size_t k = 0; k < set_index.size(); ++k) s.edit_values[set_index[k]] = std::move(write.set_values[k]);
+  };
+  if (!s.adding && set_index.empty()) {  // nothing assigned to a column of the table
+    s.edit_mode = adEditNone;
+    s.edit_values.clear();
+    s.assigned.clear();
+    return;
   }
   std::vector<Variant> stored;
-  if (s.adding) {
-    stored = Guarded(s, [&](ProviderSession& session) { return session.Insert(write); });
-  } else {
-    if (write.set_columns.empty()) {  // nothing assigned to a column of the table
-      s.edit_mode = adEditNone;
-      s.edit_values.clear();
-      s.assigned.clear();
-      return;
+  try {
+    if (s.adding) {
+      stored = Guarded(s, [&](ProviderSession& session) { return session.Insert(write); });
+    } else {
+      FillKey(s, s.CurrentRow(), write);
+      stored = Guarded(s, [&](ProviderSession& session) { return session.Update(write); });
     }
-    FillKey(s, s.CurrentRow(), write);
-    stored = Guarded(s, [&](ProviderSession& session) { return session.Update(write); });
+  } catch (...) {
+    restore();  // the pending edit stays as it was, to be mended or cancelled
+    throw;
   }
+  restore();
   // The row as the database now holds it: defaults, generated keys and the
-  // new locator (a PostgreSQL update moves the row's ctid).
+  // new locator (a PostgreSQL update moves the row's ctid). An Empty value
+  // is one the database stored as written.
   std::vector<Variant>& values = s.edit_values;
-  for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) values[returned_index[k]] = std::move(stored[k]);
+  const std::vector<size_t>& returned_index = s.returned_index;
+  for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) {
+    if (!stored[k].IsEmpty()) values[returned_index[k]] = std::move(stored[k]);
+  }
   if (s.adding) {
-    s.position = s.AppendRow(std::move(values));
+    s.position = s.AppendAdded(std::move(values));
   } else {
     StoreInCurrent(s, std::move(values));
   }
@@ -155,7 +189,7 @@ void Recordset::Delete(int32_t affect) {
   }
   if (s.adding) Raise(vberr::kNotAllowedInContext);
   RequireUpdatable(s);
-  Variant* row = s.CurrentRow();
+  const Variant* row = s.CurrentRow();
   if (!row) Raise(vberr::kNoCurrentRecord);
   if (s.source_kind == RowSource::Database) {
     RowWrite write;
@@ -197,10 +231,21 @@ void Recordset::Save(std::string_view destination, int32_t persist_format) {
   }
   if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) Update();
   std::vector<ColumnInfo> columns(s.columns.begin(), s.columns.begin() + s.visible);
+  // Packed rows are unpacked one at a time into the same slot: they are
+  // copied out for the file.
+  RowTable unpacked(s.columns.size());
   std::vector<const Variant*> rows;
-  rows.reserve(s.rows.size());
-  for (size_t i = 0; i < s.rows.size(); ++i) {
-    if (!s.deleted[i]) rows.push_back(s.rows.Row(i));
+  rows.reserve(s.RowCount());
+  for (size_t i = 0; i < s.RowCount(); ++i) {
+    if (s.deleted[i]) continue;
+    if (i < s.rows.size()) {
+      rows.push_back(s.rows.Row(i));
+    } else {
+      const Variant* row = s.RowAt(i);
+      Variant* copy = unpacked.Append();
+      std::copy(row, row + s.columns.size(), copy);
+      rows.push_back(copy);
+    }
   }
   ReplaceFileAtomically(path, FormatPersisted(columns, rows, !s.read_only));
   s.file = path;

@@ -167,55 +167,44 @@ class SqliteSession : public ProviderSession {
   // to their defaults are read back, by rowid.
   std::vector<Variant> Insert(const RowWrite& write) override {
     MaterializeStreams(db_, file_);
-    const TableInfo& info = *WriteStatement(last_insert_, write, /*insert=*/true).info;
-    if (info.rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
-      sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
-      BindAll(stmt, write.set_values, 1);
-      return RunWrite(stmt, write, /*must_match=*/false);
+    LastWrite& last = last_insert_;
+    if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
+      last.shape = 0;
+      WriteStatement(last, write, /*insert=*/true);
+      if (last.info->rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
+        sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
+        BindAll(stmt, write.set_values, 1);
+        return RunWrite(stmt, write, /*must_match=*/false);
+      }
+      DescribeReturned(last, write);
+      last.shape = write.shape;
     }
-    sqlite3_stmt* stmt = last_insert_.stmt;
+    sqlite3_stmt* stmt = last.stmt;
     BindAll(stmt, write.set_values, 1);
     RunWrite(stmt, write, /*must_match=*/false);
     sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
     std::vector<Variant> stored(write.returning.size());
-    std::string unknown;  // the columns to read back
-    std::vector<size_t> unknown_index;
-    for (size_t i = 0; i < write.returning.size(); ++i) {
-      const ColumnInfo& c = *write.returning[i];
-      if (c.hidden && IEquals(c.base_column, info.rowid_name)) {
-        stored[i] = Variant::FromInt64(rowid);
-        continue;
-      }
-      int32_t set = -1;
-      if (i < write.returning_set.size()) {
-        set = write.returning_set[i];
-      } else {
-        auto found = std::find_if(write.set_columns.begin(), write.set_columns.end(),
-                                  [&](const std::string& name) { return IEquals(name, c.base_column); });
-        if (found != write.set_columns.end()) set = static_cast<int32_t>(found - write.set_columns.begin());
-      }
-      if (set >= 0) {
-        stored[i] = write.set_values[static_cast<size_t>(set)];
-      } else if (!info.rowid_alias.empty() && IEquals(c.base_column, info.rowid_alias)) {
-        stored[i] = c.type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
-                        ? Variant(static_cast<int32_t>(rowid))
-                        : Variant::FromInt64(rowid);
-      } else if (!info.triggers && std::none_of(info.filled_by_database.begin(), info.filled_by_database.end(),
-                                                 [&](const std::string& name) { return IEquals(name, c.base_column); })) {
-        stored[i] = Variant::Null();  // nothing put a value there
-      } else {
-        unknown += (unknown.empty() ? "" : ", ") + QuoteIdentifier(c.base_column);
-        unknown_index.push_back(i);
+    for (size_t i = 0; i < stored.size(); ++i) {
+      switch (last.returned[i]) {
+        case Returned::AsWritten: break;  // Empty: the value written
+        case Returned::Rowid: stored[i] = Variant::FromInt64(rowid); break;
+        case Returned::RowidAlias:
+          stored[i] = write.returning[i]->type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
+                          ? Variant(static_cast<int32_t>(rowid))
+                          : Variant::FromInt64(rowid);
+          break;
+        case Returned::Nothing: stored[i] = Variant::Null(); break;
+        case Returned::ReadBack: break;
       }
     }
-    if (!unknown.empty()) {
-      sqlite3_stmt* read = Statement("SELECT " + unknown + " FROM " + write.target->table + " WHERE " +
-                                     info.rowid_name + " = ?");
+    if (!last.read_back.empty()) {
+      sqlite3_stmt* read = Statement(last.read_back);
       sqlite3_bind_int64(read, 1, rowid);
       int rc = sqlite3_step(read);
       if (rc == SQLITE_ROW) {
-        for (size_t k = 0; k < unknown_index.size(); ++k) {
-          stored[unknown_index[k]] = ReadSqliteCell(read, static_cast<int>(k), *write.returning[unknown_index[k]]);
+        int k = 0;
+        for (size_t i = 0; i < stored.size(); ++i) {
+          if (last.returned[i] == Returned::ReadBack) stored[i] = ReadSqliteCell(read, k++, *write.returning[i]);
         }
       }
       sqlite3_reset(read);
@@ -227,7 +216,13 @@ class SqliteSession : public ProviderSession {
   // The row keeps its rowid, and the values written are the values held: nothing to read back.
   std::vector<Variant> Update(const RowWrite& write) override {
     MaterializeStreams(db_, file_);
-    sqlite3_stmt* stmt = WriteStatement(last_update_, write, /*insert=*/false).stmt;
+    LastWrite& last = last_update_;
+    if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
+      last.shape = 0;
+      WriteStatement(last, write, /*insert=*/false);
+      last.shape = write.shape;
+    }
+    sqlite3_stmt* stmt = last.stmt;
     BindAll(stmt, write.set_values, 1);
     BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
     RowWrite counted = RowWrite{write.target, {}, {}, {}, {}, {}};
@@ -289,13 +284,56 @@ class SqliteSession : public ProviderSession {
 
   // The text of the last INSERT or UPDATE and what it was built for: a run
   // of AddNew/Update writes the same columns over and over.
+  // Where an inserted row's value of a returning column comes from.
+  enum class Returned : uint8_t { AsWritten, Rowid, RowidAlias, Nothing, ReadBack };
+
   struct LastWrite {
     std::string table;
     std::vector<std::string> columns;  // set columns, then key columns
     sqlite3_stmt* stmt = nullptr;      // valid while generation_ is unchanged
     const TableInfo* info = nullptr;
     uint64_t generation = 0;
+    // Inserts: the shape of write `returned` and `read_back` were worked out for.
+    uint64_t shape = 0;
+    std::vector<Returned> returned;    // per returning column
+    std::string read_back;             // SELECT of the ReadBack columns by rowid; empty: none
   };
+
+  // How an insert of `write` learns each returning column's stored value.
+  void DescribeReturned(LastWrite& last, const RowWrite& write) {
+    const TableInfo& info = *last.info;
+    last.returned.assign(write.returning.size(), Returned::AsWritten);
+    std::string unknown;
+    for (size_t i = 0; i < write.returning.size(); ++i) {
+      const ColumnInfo& c = *write.returning[i];
+      int32_t set = -1;
+      if (i < write.returning_set.size()) {
+        set = write.returning_set[i];
+      } else {
+        auto found = std::find_if(write.set_columns.begin(), write.set_columns.end(),
+                                  [&](const std::string& name) { return IEquals(name, c.base_column); });
+        if (found != write.set_columns.end()) set = static_cast<int32_t>(found - write.set_columns.begin());
+      }
+      Returned& r = last.returned[i];
+      if (c.hidden && IEquals(c.base_column, info.rowid_name)) {
+        r = Returned::Rowid;
+      } else if (set >= 0) {
+        r = Returned::AsWritten;
+      } else if (!info.rowid_alias.empty() && IEquals(c.base_column, info.rowid_alias)) {
+        r = Returned::RowidAlias;
+      } else if (!info.triggers && std::none_of(info.filled_by_database.begin(), info.filled_by_database.end(),
+                                                 [&](const std::string& name) { return IEquals(name, c.base_column); })) {
+        r = Returned::Nothing;  // nothing put a value there
+      } else {
+        r = Returned::ReadBack;
+        unknown += (unknown.empty() ? "" : ", ") + QuoteIdentifier(c.base_column);
+      }
+    }
+    last.read_back.clear();
+    if (!unknown.empty()) {
+      last.read_back = "SELECT " + unknown + " FROM " + write.target->table + " WHERE " + info.rowid_name + " = ?";
+    }
+  }
 
   // The prepared INSERT or UPDATE (without RETURNING) for `write`, and its table.
   const LastWrite& WriteStatement(LastWrite& last, const RowWrite& write, bool insert) {

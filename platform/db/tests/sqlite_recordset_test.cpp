@@ -4,6 +4,7 @@
 
 #include "core/object.h"
 #include "platform/db/ado.h"
+#include "platform/db/field_values.h"
 #include "platform/db/tests/db_test_util.h"
 
 namespace veldrane::ado {
@@ -138,6 +139,80 @@ TEST_F(SqliteRecordset, AddedRowHoldsWhatDefaultsGeneratedColumnsAndTriggersPutT
   rs->GetFields().Item("QTY").SetValue(Variant(int32_t{1}));
   rs->Update();
   EXPECT_EQ(rs->GetFields().Item("NOTE").Value().ToText(), "by trigger");
+}
+
+// A recordset keeps the rows added through it in a packed form: they must
+// come back exactly as they were held, after thousands more, when changed
+// again and when saved.
+TEST_F(SqliteRecordset, AddedRowsComeBackAsTheyWereHeld) {
+  cn_->Execute(
+      "CREATE TABLE ITEMS (ID INTEGER PRIMARY KEY, NAME TEXT, AMOUNT REAL, QTY INTEGER, SEEN DATETIME,"
+      " OK BOOLEAN, DATA BLOB, NOTE TEXT DEFAULT 'none')");
+  auto rs = Open("SELECT * FROM ITEMS WHERE 1 = 2");
+  Fields& f = rs->GetFields();
+  const int rows = 3000;
+  std::vector<std::vector<Variant>> held;
+  cn_->BeginTrans();
+  auto current = [&] {
+    std::vector<Variant> values;
+    for (int32_t i = 0; i < f.Count(); ++i) values.push_back(f.Item(Variant(i)).Value());
+    return values;
+  };
+  for (int i = 0; i < rows; ++i) {
+    rs->AddNew();
+    // Names of 0 to 299 characters: lengths on both sides of one length byte.
+    if (i % 7) f.Item("NAME").SetValue(Variant(std::string(static_cast<size_t>(i % 300), 'a' + i % 26)));
+    f.Item("AMOUNT").SetValue(Variant(i * 0.1));
+    f.Item("QTY").SetValue(Variant(int32_t{i - 1500}));
+    if (i % 3 == 0) f.Item("SEEN").SetValue(Variant::Date(45000.25 + i));
+    f.Item("OK").SetValue(Variant(i % 2 == 0));
+    if (i % 5 == 0) f.Item("DATA").SetValue(BytesToVariant(std::string(static_cast<size_t>(i % 40), '\x7F').data(), i % 40));
+    rs->Update();
+    held.push_back(current());
+  }
+  cn_->CommitTrans();
+  ASSERT_EQ(rs->RecordCount(), rows);
+  EXPECT_EQ(held[0][7].ToText(), "none");  // the default the insert left to the database
+  auto expect_held = [&] {
+    rs->MoveFirst();
+    int n = 0;
+    for (; !rs->IsEOF(); rs->MoveNext(), ++n) {
+      std::vector<Variant> values = current();
+      for (size_t c = 0; c < values.size(); ++c) {
+        if (values[c].IsArray()) {
+          ASSERT_EQ(VariantToBytes(values[c]), VariantToBytes(held[static_cast<size_t>(n)][c])) << "row " << n;
+        } else {
+          ASSERT_EQ(values[c], held[static_cast<size_t>(n)][c]) << "row " << n << ", column " << c;
+        }
+      }
+    }
+    EXPECT_EQ(n, static_cast<int>(held.size()));
+  };
+  expect_held();
+
+  // An added row changed again: the database and the recordset agree.
+  rs->MoveFirst();
+  for (int i = 0; i < 1500; ++i) rs->MoveNext();
+  f.Item("NAME").SetValue(Variant("changed"));
+  rs->Update();
+  held[1500] = current();
+  EXPECT_EQ(Rows("SELECT NAME FROM ITEMS WHERE ID = 1501"), std::vector<std::string>{"changed"});
+  expect_held();
+
+  // One deleted: skipped by moves, gone from the table and from the saved file.
+  rs->MoveFirst();
+  rs->MoveNext();
+  rs->Delete();
+  held.erase(held.begin() + 1);
+  EXPECT_EQ(rs->RecordCount(), rows - 1);
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM ITEMS"), std::vector<std::string>{std::to_string(rows - 1)});
+  expect_held();
+  rs->Save(dir_.File("items.xml"), adPersistXML);
+  auto saved = Recordset::Create();
+  saved->Open(Variant(dir_.File("items.xml")), Variant("Provider=MSPersist"), adOpenStatic, adLockReadOnly);
+  EXPECT_EQ(saved->RecordCount(), rows - 1);
+  for (int i = 0; i < 1499; ++i) saved->MoveNext();
+  EXPECT_EQ(saved->GetFields().Item("NAME").Value().ToText(), "changed");
 }
 
 TEST_F(SqliteRecordset, ReopenedRecordsetFindsFieldsOfItsNewColumns) {
@@ -275,6 +350,12 @@ TEST_F(SqliteRecordset, ProviderFailuresKeepTheEditAndTheDatabase) {
   EXPECT_EQ(e.number(), vberr::kProviderIntegrityViolation);
   EXPECT_NE(e.description().find("UNIQUE constraint failed: CUSTOMERS.CUSTNO"), std::string::npos) << e.description();
   EXPECT_EQ(rs->EditMode(), adEditAdd);  // the record transfer counts the failure as an insert
+  // The pending row is as it was: mended, it is written.
+  EXPECT_EQ(rs->GetFields().Item("NAME").Value().ToText(), "Duplicate");
+  rs->GetFields().Item("CUSTNO").SetValue(Variant(int32_t{9}));
+  rs->Update();
+  EXPECT_EQ(Rows("SELECT NAME FROM CUSTOMERS WHERE CUSTNO = 9"), std::vector<std::string>{"Duplicate"});
+  cn_->Execute("DELETE FROM CUSTOMERS WHERE CUSTNO = 9");
   ASSERT_EQ(cn_->GetErrors().Count(), 1);
   EXPECT_EQ(cn_->GetErrors().Item(0).Description(), e.description());
   cn_->GetErrors().Clear();
