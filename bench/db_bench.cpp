@@ -7,6 +7,9 @@
 //   lookup  the engine's per-record pattern: re-open "SELECT * FROM T WHERE
 //           K = '<n>'" and change one field of the row found
 // The benchmark includes sqlite3.h itself: the direct path is the yardstick.
+//
+// `--profile read|insert|lookup [recordset|direct]` runs one side of one
+// scenario ten times and prints nothing, for a profiler to watch.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -170,7 +173,13 @@ double RecordsetLookups(const ConnectionRef& cn) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::string profile = argc > 1 && std::string(argv[1]) == "--profile" && argc > 2 ? argv[2] : "";
+  bool profile_direct = argc > 3 && std::string(argv[3]) == "direct";
+  if (argc > 1 && (profile.empty() || (profile != "read" && profile != "insert" && profile != "lookup"))) {
+    std::fprintf(stderr, "usage: veldrane-bench-db [--profile read|insert|lookup [recordset|direct]]\n");
+    return 2;
+  }
   std::string dir = (std::filesystem::temp_directory_path() / "veldrane-bench-db-XXXXXX").string();
   if (!::mkdtemp(dir.data())) return 1;
   std::string path = dir + "/bench.db";
@@ -184,6 +193,18 @@ int main() {
   auto cn = Connection::Create();
   cn->Open("Provider=SQLite;Data Source=" + path);
 
+  if (!profile.empty()) {
+    long sum = 0;
+    for (int k = 0; k < 10; ++k) {
+      if (profile == "read") profile_direct ? DirectRead(db, sum) : RecordsetRead(cn, sum, adOpenForwardOnly);
+      if (profile == "insert") profile_direct ? DirectInsert(db, "DIRECT_INSERTS") : RecordsetInsert(cn, "RS_INSERTS");
+      if (profile == "lookup") profile_direct ? DirectLookups(db) : RecordsetLookups(cn);
+    }
+    cn->Close();
+    sqlite3_close(db);
+    std::filesystem::remove_all(dir);
+    return 0;
+  }
   std::printf("SQLite %s, %d rows (lookups: %d)\n", sqlite3_libversion(), kRows, kLookups);
   // Each figure is the best of three runs.
   auto best = [](auto&& run) {

@@ -176,11 +176,15 @@ Field& Fields::Item(std::string_view name) {
 
 Field& Fields::Item(const Variant& name_or_index0) {
   // Numbers and names are taken as they are; only an object is resolved first.
-  if (name_or_index0.IsString()) return Item(std::string_view(name_or_index0.AsString()));
-  if (name_or_index0.Type() == VarType::Long || name_or_index0.Type() == VarType::Integer) {
-    int32_t index = name_or_index0.Type() == VarType::Long ? name_or_index0.AsLong() : name_or_index0.AsInteger();
-    if (static_cast<int32_t>(items_.size()) != Count()) Refresh();
-    if (index >= 0 && index < Count()) return At(index);
+  const Variant::Storage& given = name_or_index0.storage();
+  if (const auto* text = std::get_if<std::string>(&given)) return Item(std::string_view(*text));
+  const auto* as_long = std::get_if<int32_t>(&given);
+  const auto* as_integer = std::get_if<int16_t>(&given);
+  if (as_long || as_integer) {
+    int32_t index = as_long ? *as_long : *as_integer;
+    int32_t count = Count();
+    if (static_cast<int32_t>(items_.size()) != count) Refresh();
+    if (index >= 0 && index < count) return At(index);
   }
   Variant key = name_or_index0.Resolved();
   if (key.IsString()) return Item(std::string_view(key.AsString()));

@@ -214,15 +214,15 @@ class PgSession : public ProviderSession {
     if (held) warnings_.push_back(*held);
   }
 
-  std::vector<Variant> Insert(const RowWrite& write) override {
+  void Insert(const RowWrite& write, std::vector<Variant>& stored) override {
     ResultPtr res = RunPrepared(BuildInsertSql(write, Placeholder), write.set_values, {});
-    return Returned(res.r);
+    Returned(res.r, stored);
   }
 
-  std::vector<Variant> Update(const RowWrite& write) override {
+  void Update(const RowWrite& write, std::vector<Variant>& stored) override {
     ResultPtr res = RunPrepared(BuildUpdateSql(write, Placeholder), write.set_values, write.key_values);
     if (PQntuples(res.r) == 0) throw RowNotFound(write.target->table, "PostgreSQL");
-    return Returned(res.r);
+    Returned(res.r, stored);
   }
 
   void Delete(const RowWrite& write) override {
@@ -478,11 +478,10 @@ class PgSession : public ProviderSession {
     return last;
   }
 
-  std::vector<Variant> Returned(const PGresult* res) {
-    std::vector<Variant> out;
-    if (PQntuples(res) == 0) return out;
+  static void Returned(const PGresult* res, std::vector<Variant>& out) {
+    out.clear();
+    if (PQntuples(res) == 0) return;
     for (int i = 0; i < PQnfields(res); ++i) out.push_back(ReadPgValue(res, 0, i));
-    return out;
   }
 
   Rowset Describe(const PGresult* res) {

@@ -152,11 +152,12 @@ class ProviderSession {
   virtual void Commit(int32_t level) = 0;
   virtual void Rollback(int32_t level) = 0;
 
-  // Write-back of one row. Insert and Update return the stored values of
-  // `returning` (in that order); Empty for a value stored as it was written.
-  // Update and Delete raise -2147217864 when no row matches the key.
-  virtual std::vector<Variant> Insert(const RowWrite& write) = 0;
-  virtual std::vector<Variant> Update(const RowWrite& write) = 0;
+  // Write-back of one row. Insert and Update set `stored` to the stored
+  // values of `returning` (in that order), Empty for a value stored as it
+  // was written, or to no values at all. Update and Delete raise
+  // -2147217864 when no row matches the key.
+  virtual void Insert(const RowWrite& write, std::vector<Variant>& stored) = 0;
+  virtual void Update(const RowWrite& write, std::vector<Variant>& stored) = 0;
   virtual void Delete(const RowWrite& write) = 0;
 
   // Warnings reported since the last call (PostgreSQL WARNING notices).

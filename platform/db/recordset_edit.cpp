@@ -72,12 +72,11 @@ void StoreInCurrent(RecordsetState& s, std::vector<Variant>&& values) {
 
 // Runs a write-back statement; a failure also lands in the connection's Errors.
 template <class F>
-auto Guarded(RecordsetState& s, F&& f) {
+void Guarded(RecordsetState& s, F&& f) {
   ProviderSession& session = s.connection->session();
   try {
-    auto result = f(session);
+    f(session);
     for (const VbError& w : session.TakeWarnings()) s.connection->GetErrors().Add(w);
-    return result;
   } catch (const VbError& e) {
     throw s.connection->Fail(e);
   }
@@ -136,13 +135,13 @@ void Recordset::Update() {
     s.assigned.clear();
     return;
   }
-  std::vector<Variant> stored;
+  std::vector<Variant>& stored = s.stored;
   try {
     if (s.adding) {
-      stored = Guarded(s, [&](ProviderSession& session) { return session.Insert(write); });
+      Guarded(s, [&](ProviderSession& session) { session.Insert(write, stored); });
     } else {
       FillKey(s, s.CurrentRow(), write);
-      stored = Guarded(s, [&](ProviderSession& session) { return session.Update(write); });
+      Guarded(s, [&](ProviderSession& session) { session.Update(write, stored); });
     }
   } catch (...) {
     restore();  // the pending edit stays as it was, to be mended or cancelled
@@ -195,10 +194,7 @@ void Recordset::Delete(int32_t affect) {
     RowWrite write;
     write.target = &s.target;
     FillKey(s, row, write);
-    Guarded(s, [&](ProviderSession& session) {
-      session.Delete(write);
-      return 0;
-    });
+    Guarded(s, [&](ProviderSession& session) { session.Delete(write); });
   }
   // A pending change of the deleted row goes with it.
   s.edit_values.clear();

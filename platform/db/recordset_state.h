@@ -46,6 +46,7 @@ struct RecordsetState {
   RowWrite write;                      // Database rows: buffers of the last write-back
   std::vector<size_t> set_index;       // column of each value the write sets
   std::vector<size_t> returned_index;  // column of each value the write returns
+  std::vector<Variant> stored;         // the values the last write returned
   // What `write` was described for: the columns and the ones assigned.
   const ColumnInfo* write_columns = nullptr;
   uint64_t write_columns_version = 0;

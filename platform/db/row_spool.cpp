@@ -21,8 +21,9 @@ constexpr int32_t kDeviceIoError = 57;
 }
 
 template <class T>
-void Put(std::string& out, const T& value) {
-  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+char* Put(char* out, const T& value) {
+  std::memcpy(out, &value, sizeof value);
+  return out + sizeof value;
 }
 
 }  // namespace
@@ -32,15 +33,26 @@ RowSpool::~RowSpool() {
 }
 
 void RowSpool::Append(const std::vector<SqliteCell>& row) {
+  size_t bytes = 0;
   for (const SqliteCell& cell : row) {
-    write_buffer_.push_back(static_cast<char>(cell.storage_class));
+    bytes += 1 + (cell.storage_class == SQLITE_NULL ? 0
+                  : cell.storage_class == SQLITE_INTEGER || cell.storage_class == SQLITE_FLOAT
+                      ? 8
+                      : sizeof(uint32_t) + cell.bytes.size());
+  }
+  size_t at = write_buffer_.size();
+  write_buffer_.resize(at + bytes);
+  char* out = write_buffer_.data() + at;
+  for (const SqliteCell& cell : row) {
+    *out++ = static_cast<char>(cell.storage_class);
     switch (cell.storage_class) {
       case SQLITE_NULL: break;
-      case SQLITE_INTEGER: Put(write_buffer_, cell.integer); break;
-      case SQLITE_FLOAT: Put(write_buffer_, cell.real); break;
+      case SQLITE_INTEGER: out = Put(out, cell.integer); break;
+      case SQLITE_FLOAT: out = Put(out, cell.real); break;
       default:
-        Put(write_buffer_, static_cast<uint32_t>(cell.bytes.size()));
-        write_buffer_.append(cell.bytes);
+        out = Put(out, static_cast<uint32_t>(cell.bytes.size()));
+        std::memcpy(out, cell.bytes.data(), cell.bytes.size());
+        out += cell.bytes.size();
         break;
     }
   }
@@ -132,7 +144,7 @@ bool RowSpool::ReadRow(Variant* row, const std::vector<ColumnInfo>& columns) {
         break;
       }
     }
-    row[i] = SqliteValueAsVariant(storage_class, integer, real, bytes, columns[i]);
+    SqliteValueAsVariant(storage_class, integer, real, bytes, columns[i], row[i]);
   }
   ++rows_read_;
   return true;

@@ -165,7 +165,7 @@ class SqliteSession : public ProviderSession {
   // table, which costs more than the insert itself. The stored row is known
   // from the values written and the new rowid; only columns the insert left
   // to their defaults are read back, by rowid.
-  std::vector<Variant> Insert(const RowWrite& write) override {
+  void Insert(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
     LastWrite& last = last_insert_;
     if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
@@ -174,7 +174,8 @@ class SqliteSession : public ProviderSession {
       if (last.info->rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
         sqlite3_stmt* stmt = Statement(BuildInsertSql(write, Placeholder));
         BindAll(stmt, write.set_values, 1);
-        return RunWrite(stmt, write, /*must_match=*/false);
+        stored = RunWrite(stmt, write, /*must_match=*/false);
+        return;
       }
       DescribeReturned(last, write);
       last.shape = write.shape;
@@ -183,10 +184,10 @@ class SqliteSession : public ProviderSession {
     BindAll(stmt, write.set_values, 1);
     RunWrite(stmt, write, /*must_match=*/false);
     sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
-    std::vector<Variant> stored(write.returning.size());
+    stored.resize(write.returning.size());
     for (size_t i = 0; i < stored.size(); ++i) {
       switch (last.returned[i]) {
-        case Returned::AsWritten: break;  // Empty: the value written
+        case Returned::AsWritten: stored[i] = Variant(); break;  // Empty: the value written
         case Returned::Rowid: stored[i] = Variant::FromInt64(rowid); break;
         case Returned::RowidAlias:
           stored[i] = write.returning[i]->type == adInteger && rowid >= INT32_MIN && rowid <= INT32_MAX
@@ -194,7 +195,7 @@ class SqliteSession : public ProviderSession {
                           : Variant::FromInt64(rowid);
           break;
         case Returned::Nothing: stored[i] = Variant::Null(); break;
-        case Returned::ReadBack: break;
+        case Returned::ReadBack: stored[i] = Variant(); break;  // read below
       }
     }
     if (!last.read_back.empty()) {
@@ -210,11 +211,10 @@ class SqliteSession : public ProviderSession {
       sqlite3_reset(read);
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
     }
-    return stored;
   }
 
   // The row keeps its rowid, and the values written are the values held: nothing to read back.
-  std::vector<Variant> Update(const RowWrite& write) override {
+  void Update(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
     LastWrite& last = last_update_;
     if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
@@ -227,7 +227,7 @@ class SqliteSession : public ProviderSession {
     BindAll(stmt, write.key_values, static_cast<int>(write.set_values.size()) + 1);
     RowWrite counted = RowWrite{write.target, {}, {}, {}, {}, {}};
     RunWrite(stmt, counted, /*must_match=*/true);
-    return {};
+    stored.clear();
   }
 
   void Delete(const RowWrite& write) override {
@@ -570,7 +570,7 @@ class SqliteSession : public ProviderSession {
       if (first && static_cast<size_t>(sqlite3_column_count(stmt)) != n) return changed();
       first = false;
       Variant* row = rows.rows.Append();
-      for (size_t i = 0; i < n; ++i) row[i] = ReadSqliteCell(stmt, static_cast<int>(i), columns[i]);
+      for (size_t i = 0; i < n; ++i) ReadSqliteCell(stmt, static_cast<int>(i), columns[i], row[i]);
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) throw Failure(rc);

@@ -56,25 +56,26 @@ bool SqliteStream::Step(Variant* row) {
     cells_.resize(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) {
       SqliteCell& cell = cells_[i];
-      int k = static_cast<int>(i);
-      cell.storage_class = sqlite3_column_type(stmt_, k);
+      // One value object per cell rather than a column call per property.
+      sqlite3_value* value = sqlite3_column_value(stmt_, static_cast<int>(i));
+      cell.storage_class = sqlite3_value_type(value);
       switch (cell.storage_class) {
         case SQLITE_NULL: break;
-        case SQLITE_INTEGER: cell.integer = sqlite3_column_int64(stmt_, k); break;
-        case SQLITE_FLOAT: cell.real = sqlite3_column_double(stmt_, k); break;
+        case SQLITE_INTEGER: cell.integer = sqlite3_value_int64(value); break;
+        case SQLITE_FLOAT: cell.real = sqlite3_value_double(value); break;
         case SQLITE_BLOB: {
-          const char* data = static_cast<const char*>(sqlite3_column_blob(stmt_, k));
-          cell.bytes = std::string_view(data ? data : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, k)));
+          const char* data = static_cast<const char*>(sqlite3_value_blob(value));
+          cell.bytes = std::string_view(data ? data : "", static_cast<size_t>(sqlite3_value_bytes(value)));
           break;
         }
         default: {
           cell.storage_class = SQLITE_TEXT;
-          const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, k));
-          cell.bytes = std::string_view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, k)));
+          const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+          cell.bytes = std::string_view(text ? text : "", static_cast<size_t>(sqlite3_value_bytes(value)));
           break;
         }
       }
-      row[i] = SqliteValueAsVariant(cell.storage_class, cell.integer, cell.real, cell.bytes, columns_[i]);
+      SqliteValueAsVariant(cell.storage_class, cell.integer, cell.real, cell.bytes, columns_[i], row[i]);
     }
     try {
       spool_.Append(cells_);

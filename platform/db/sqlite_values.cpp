@@ -63,6 +63,12 @@ size_t FormatDate(double oadate, char* buf) {
 
 // The stored forms "yyyy-mm-dd" and "yyyy-mm-dd hh:nn:ss" read directly;
 // anything else goes through the general date parser.
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 std::optional<double> ParseStoredDate(std::string_view v) {
   auto digits = [&](size_t at, size_t n, int& out) {
     out = 0;
@@ -75,7 +81,7 @@ std::optional<double> ParseStoredDate(std::string_view v) {
   DateParts p;
   if ((v.size() == 10 || (v.size() == 19 && v[10] == ' ' && v[13] == ':' && v[16] == ':')) && v[4] == '-' &&
       v[7] == '-' && digits(0, 4, p.year) && digits(5, 2, p.month) && digits(8, 2, p.day) && p.month >= 1 &&
-      p.month <= 12 && p.day >= 1 && p.day <= 28) {
+      p.month <= 12 && p.day >= 1 && p.day <= DaysInMonth(p.year, p.month)) {
     if (v.size() == 10) return OaFromParts(p);
     if (digits(11, 2, p.hour) && digits(14, 2, p.minute) && digits(17, 2, p.second) && p.hour < 24 &&
         p.minute < 60 && p.second < 60) {
@@ -170,52 +176,65 @@ int32_t TypeOfStorage(int storage_class) {
   }
 }
 
-Variant SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
-                             const ColumnInfo& column) {
+void SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
+                          const ColumnInfo& column, Variant& out) {
   switch (storage_class) {
-    case SQLITE_NULL: return Variant::Null();
+    case SQLITE_NULL: out = Variant::Null(); return;
     case SQLITE_INTEGER: {
       switch (column.type) {
-        case adBoolean: return Variant(integer != 0);
+        case adBoolean: out = Variant(integer != 0); return;
         case adInteger:
-          if (integer >= INT32_MIN && integer <= INT32_MAX) return Variant(static_cast<int32_t>(integer));
-          return Variant::FromInt64(integer);
+          out = integer >= INT32_MIN && integer <= INT32_MAX ? Variant(static_cast<int32_t>(integer))
+                                                            : Variant::FromInt64(integer);
+          return;
         case adDouble:
         case adSingle:
         case adNumeric:
-        case adDecimal: return Variant(static_cast<double>(integer));
-        case adCurrency: return Variant(Currency{static_cast<int64_t>(integer) * 10000});
-        default: return Variant::FromInt64(integer);
+        case adDecimal: out = Variant(static_cast<double>(integer)); return;
+        case adCurrency: out = Variant(Currency{static_cast<int64_t>(integer) * 10000}); return;
+        default: out = Variant::FromInt64(integer); return;
       }
     }
     case SQLITE_FLOAT:
-      if (column.type == adCurrency) return Variant(Currency::FromDouble(real));
-      return Variant(real);
-    case SQLITE_BLOB: return BytesToVariant(bytes.data(), bytes.size());
+      out = column.type == adCurrency ? Variant(Currency::FromDouble(real)) : Variant(real);
+      return;
+    case SQLITE_BLOB: out = BytesToVariant(bytes.data(), bytes.size()); return;
     default: {
       if (column.type == adDBTimeStamp || column.type == adDBDate || column.type == adDBTime ||
           column.type == adDate) {
-        if (auto d = ParseStoredDate(bytes)) return Variant::Date(*d);
+        if (auto d = ParseStoredDate(bytes)) {
+          out = Variant::Date(*d);
+          return;
+        }
       }
-      return Variant(bytes);
+      if (out.IsString()) {
+        out.AsString().assign(bytes);
+      } else {
+        out = Variant(bytes);
+      }
+      return;
     }
   }
 }
 
-Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
-  switch (int storage_class = sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL: return Variant::Null();
-    case SQLITE_INTEGER: return SqliteValueAsVariant(storage_class, sqlite3_column_int64(stmt, i), 0, {}, column);
-    case SQLITE_FLOAT: return SqliteValueAsVariant(storage_class, 0, sqlite3_column_double(stmt, i), {}, column);
+void ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column, Variant& out) {
+  // One value object per cell rather than a column call per property.
+  sqlite3_value* value = sqlite3_column_value(stmt, i);
+  switch (int storage_class = sqlite3_value_type(value)) {
+    case SQLITE_NULL: out = Variant::Null(); return;
+    case SQLITE_INTEGER: SqliteValueAsVariant(storage_class, sqlite3_value_int64(value), 0, {}, column, out); return;
+    case SQLITE_FLOAT: SqliteValueAsVariant(storage_class, 0, sqlite3_value_double(value), {}, column, out); return;
     case SQLITE_BLOB: {
-      const char* data = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-      size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
-      return SqliteValueAsVariant(storage_class, 0, 0, std::string_view(data ? data : "", size), column);
+      const char* data = static_cast<const char*>(sqlite3_value_blob(value));
+      size_t size = static_cast<size_t>(sqlite3_value_bytes(value));
+      SqliteValueAsVariant(storage_class, 0, 0, std::string_view(data ? data : "", size), column, out);
+      return;
     }
     default: {
-      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-      size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
-      return SqliteValueAsVariant(SQLITE_TEXT, 0, 0, std::string_view(text ? text : "", size), column);
+      const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      size_t size = static_cast<size_t>(sqlite3_value_bytes(value));
+      SqliteValueAsVariant(SQLITE_TEXT, 0, 0, std::string_view(text ? text : "", size), column, out);
+      return;
     }
   }
 }
@@ -226,17 +245,22 @@ int BindVariant(sqlite3_stmt* stmt, int index, const Variant& value) {
   Variant resolved;
   if (value.IsObject()) resolved = value.Resolved();
   const Variant& v = value.IsObject() ? resolved : value;
+  const Variant::Storage& s = v.storage();
+  if (const auto* text = std::get_if<std::string>(&s)) {
+    return sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()),
+                             &v == &value ? SQLITE_STATIC : SQLITE_TRANSIENT);
+  }
+  if (const auto* n = std::get_if<int32_t>(&s)) return sqlite3_bind_int64(stmt, index, *n);
+  if (const auto* d = std::get_if<double>(&s)) return sqlite3_bind_double(stmt, index, *d);
   switch (v.Type()) {
     case VarType::Empty:
     case VarType::Null: return sqlite3_bind_null(stmt, index);
     case VarType::Boolean: return sqlite3_bind_int(stmt, index, v.AsBool() ? 1 : 0);
     case VarType::Byte:
-    case VarType::Integer:
-    case VarType::Long: return sqlite3_bind_int64(stmt, index, v.ToLong());
-    case VarType::Single:
-    case VarType::Double: return sqlite3_bind_double(stmt, index, v.ToDouble());
+    case VarType::Integer: return sqlite3_bind_int64(stmt, index, v.ToLong());
+    case VarType::Single: return sqlite3_bind_double(stmt, index, v.ToDouble());
     case VarType::Currency: {
-      int64_t scaled = std::get<Currency>(v.storage()).scaled;
+      int64_t scaled = std::get<Currency>(s).scaled;
       if (scaled % 10000 == 0) return sqlite3_bind_int64(stmt, index, scaled / 10000);
       return sqlite3_bind_double(stmt, index, static_cast<double>(scaled) / 10000.0);
     }
@@ -244,11 +268,6 @@ int BindVariant(sqlite3_stmt* stmt, int index, const Variant& value) {
       char text[24];
       size_t n = FormatDate(v.AsDate(), text);
       return sqlite3_bind_text(stmt, index, text, static_cast<int>(n), SQLITE_TRANSIENT);
-    }
-    case VarType::String: {
-      const std::string& s = v.AsString();
-      return sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()),
-                               &v == &value ? SQLITE_STATIC : SQLITE_TRANSIENT);
     }
     case VarType::Array: {
       std::string bytes = VariantToBytes(v);

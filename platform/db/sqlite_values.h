@@ -20,12 +20,18 @@ namespace veldrane::ado {
 // `column` from a declared type (nullptr or "" for expressions: adVariant).
 void ApplyDeclaredType(const char* decltype_text, ColumnInfo& column);
 
-// The value of result column `i` as `column` reads it.
-Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column);
+// The value of result column `i` as `column` reads it, into `out` (text
+// reuses the string `out` may already hold: rows are read into one slot).
+void ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column, Variant& out);
+inline Variant ReadSqliteCell(sqlite3_stmt* stmt, int i, const ColumnInfo& column) {
+  Variant v;
+  ReadSqliteCell(stmt, i, column, v);
+  return v;
+}
 // The same for a value kept apart from its statement: its storage class and
 // the integer, real, or text/blob bytes that class uses.
-Variant SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
-                             const ColumnInfo& column);
+void SqliteValueAsVariant(int storage_class, sqlite3_int64 integer, double real, std::string_view bytes,
+                          const ColumnInfo& column, Variant& out);
 
 // For a column without a declared type: the type its first non-Null value shows.
 int32_t TypeOfStorage(int storage_class);
