@@ -91,6 +91,32 @@ TEST_F(SqliteValues, NumericDecimalsComeBackNumeric) {
   EXPECT_EQ(rs->GetFields().Item("AMOUNT").Value(), Variant(7.0));
 }
 
+// Stored date texts read back as the dates they name, month ends and leap
+// days included, through a static cursor and a forward-only stream alike; a
+// day the month does not have is not turned into another date.
+TEST_F(SqliteValues, StoredDatesReadBackAsTheDatesTheyName) {
+  cn_->Execute(
+      "CREATE TABLE D (N INTEGER, AT DATETIME);"
+      "INSERT INTO D VALUES (1, '2024-01-31'), (2, '2024-02-29 23:59:59'), (3, '2023-12-31 00:00:01'),"
+      " (4, '2000-02-29'), (5, '2023-02-29'), (6, '2024-04-31 10:00:00')");
+  const double expected[] = {OaFromParts({2024, 1, 31}), OaFromParts({2024, 2, 29, 23, 59, 59}),
+                             OaFromParts({2023, 12, 31, 0, 0, 1}), OaFromParts({2000, 2, 29})};
+  for (int32_t cursor : {adOpenStatic, adOpenForwardOnly}) {
+    auto rs = Recordset::Create();
+    rs->Open(Variant("SELECT AT FROM D ORDER BY N"), Variant(ObjectRef(cn_)), cursor, adLockReadOnly);
+    for (double day : expected) {
+      ASSERT_FALSE(rs->IsEOF());
+      EXPECT_EQ(rs->GetFields().Item("AT").Value(), Variant::Date(day)) << FormatOaDate(day);
+      rs->MoveNext();
+    }
+    for (const char* text : {"2023-02-29", "2024-04-31 10:00:00"}) {
+      ASSERT_FALSE(rs->IsEOF());
+      EXPECT_EQ(rs->GetFields().Item("AT").Value(), Variant(text));
+      rs->MoveNext();
+    }
+  }
+}
+
 // For each query, the rows found through the recordset (whose WHERE literals
 // become parameters) equal the rows SQLite finds for the text as written.
 TEST_F(SqliteValues, ParameterizedLiteralsFindTheSameRows) {
