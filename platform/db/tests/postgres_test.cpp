@@ -83,6 +83,25 @@ class Postgres : public ::testing::Test {
   ConnectionRef cn_;
 };
 
+// The test cluster makes one role give its password (see pg-test-cluster.sh).
+TEST_F(Postgres, AWrongPasswordIsRefusedWithTheServersMessage) {
+  auto parts = ConninfoParts();
+  std::string base = "Provider=PostgreSQL;Host=" + parts["host"] + ";Port=" + parts["port"] + ";Database=" +
+                     parts["dbname"] + ";User ID=veldrane_password;Password=";
+  auto cn = Connection::Create();
+  VbError e = Raised([&] { cn->Open(base + "wrong"); });
+  EXPECT_EQ(e.number(), adoerr::kProviderFailure);
+  EXPECT_NE(e.description().find("password authentication failed for user \"veldrane_password\""), std::string::npos)
+      << e.description();
+  EXPECT_EQ(e.description().find("wrong"), std::string::npos) << "the error repeats the password";
+  EXPECT_EQ(cn->State(), adStateClosed);
+  ASSERT_EQ(cn->GetErrors().Count(), 1);
+  EXPECT_EQ(cn->GetErrors().Item(0).Description(), e.description());
+  cn->Open(base + "veldrane-secret");
+  EXPECT_EQ(cn->Execute("SELECT current_user")->GetFields().Item(Variant(int32_t{0})).Value().ToText(),
+            "veldrane_password");
+}
+
 TEST_F(Postgres, ConnectsWithOleDbKeywords) {
   auto parts = ConninfoParts();
   auto cn = Connection::Create();
