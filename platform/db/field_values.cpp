@@ -86,7 +86,10 @@ Variant CoerceToField(const ColumnInfo& column, const Variant& raw, bool pad_fix
       case adBinary:
       case adVarBinary:
       case adLongVarBinary:
-        if (value.IsArray()) return BytesToVariant(VariantToBytes(value).data(), VariantToBytes(value).size());
+        if (value.IsArray()) {
+          std::string bytes = VariantToBytes(value);
+          return BytesToVariant(bytes.data(), bytes.size());
+        }
         return Variant(value.ToString());
       default:
         break;
