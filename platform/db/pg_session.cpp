@@ -76,6 +76,20 @@ bool OnlyRowStatements(std::string_view sql) {
   return true;
 }
 
+// True when `sql` is one statement that reads or writes rows, which the
+// extended protocol can carry in a pipeline. Texts with dollar quotes or
+// backslashes are left to the simple protocol: no tokenizer guess decides
+// where their statements end.
+bool OneRowStatement(std::string_view sql) {
+  if (sql.find_first_of("$\\") != std::string_view::npos || !OnlyRowStatements(sql)) return false;
+  bool ended = false;
+  for (const SqlToken& t : TokenizeSql(sql)) {
+    if (ended) return false;
+    ended = t.kind == SqlToken::Punct && t.depth == 0 && sql.substr(t.begin, t.end - t.begin) == ";";
+  }
+  return true;
+}
+
 // SQLSTATEs of a prepared statement's run that a change of its table by
 // another connection can cause: a result of another shape (0A000), a
 // statement dropped (26000), a value the old parameter type cannot hold
@@ -141,6 +155,15 @@ class PgSession : public ProviderSession {
 
   std::optional<Rowset> Execute(std::string_view sql) override {
     std::string text(sql);
+    if (OneRowStatement(text)) {
+      // One round trip, under a savepoint of its own inside a transaction,
+      // and the caches stay: rows change, tables do not.
+      ResultPtr res = Statement(text, nullptr, false, {}, false);
+      if (PQresultStatus(res.r) != PGRES_TUPLES_OK) return std::nullopt;
+      Rowset rows = Describe(res.r);
+      ReadRows(res.r, rows);
+      return rows;
+    }
     // Several statements in one text need the simple protocol, which a
     // pipeline cannot carry: held-back commands and the savepoint go first.
     bool guard = InTransaction();

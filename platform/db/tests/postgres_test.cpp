@@ -254,6 +254,28 @@ TEST_F(Postgres, FailuresCarryTheServersMessageAndSpareTheTransaction) {
   EXPECT_EQ(Raised([&] { cn_->RollbackTrans(); }).number(), adoerr::kNoTransaction);
 }
 
+// Execute takes one row statement through the pipeline and anything else
+// (several statements, commands, dollar quotes) as a whole text; either way
+// a failure inside a transaction undoes that statement alone.
+TEST_F(Postgres, ExecuteRunsStatementsAndSparesTheTransaction) {
+  cn_->BeginTrans();
+  auto added = cn_->Execute("INSERT INTO customers (name, city) VALUES ('Cedar', 'Ulm') RETURNING custno, name;");
+  ASSERT_FALSE(added->IsEOF());
+  EXPECT_EQ(added->GetFields().Item("name").Value().ToText(), "Cedar");
+  VbError e = Raised([&] { cn_->Execute("SELECT nosuch FROM customers"); });
+  EXPECT_EQ(e.number(), vberr::kProviderCommandError);
+  EXPECT_NE(e.description().find("column \"nosuch\" does not exist"), std::string::npos) << e.description();
+  e = Raised([&] { cn_->Execute("UPDATE customers SET city = 'x'; SELECT 1/0"); });
+  EXPECT_NE(e.description().find("division by zero"), std::string::npos) << e.description();
+  EXPECT_EQ(Column("SELECT city FROM customers ORDER BY custno"), (std::vector<std::string>{"Bonn", "Köln", "Ulm"}));
+  EXPECT_EQ(Column("UPDATE customers SET city = 'Jena' WHERE name = 'Cedar'; SELECT city FROM customers WHERE "
+                   "name = 'Cedar'"),
+            std::vector<std::string>{"Jena"});
+  EXPECT_EQ(Column("SELECT $$a;b$$ || ';'"), std::vector<std::string>{"a;b;"});
+  cn_->CommitTrans();
+  EXPECT_EQ(Column("SELECT count(*) FROM customers", true, Other()), std::vector<std::string>{"3"});
+}
+
 TEST_F(Postgres, WarningsLandInErrorsWithoutFailing) {
   cn_->GetErrors().Clear();
   cn_->Execute("DO $$ BEGIN RAISE WARNING 'careful: %', 42; END $$");
