@@ -53,6 +53,27 @@ std::vector<ado::ConnectionRef> TargetConnections(cShapes& shapes) {
   return out;
 }
 
+// Holds the run log's execution-log rows for the length of a run (they are
+// written in batches) and writes the rest when the run ends, however it
+// ends; a failure to write them becomes a line of the log.
+class HeldLogRows {
+ public:
+  explicit HeldLogRows(clsLog& log) : log_(log) { log_.HoldRows(true); }
+  ~HeldLogRows() { End(); }
+  HeldLogRows(const HeldLogRows&) = delete;
+  HeldLogRows& operator=(const HeldLogRows&) = delete;
+  void End() {
+    try {
+      log_.HoldRows(false);
+    } catch (const VbError& e) {
+      log_.AddLog("VeldraneRunner ERROR: rows of the execution log could not be written: " + e.description());
+    }
+  }
+
+ private:
+  clsLog& log_;
+};
+
 }  // namespace
 
 int16_t clsProcess::RunFile(const std::string& Filename) {
@@ -222,6 +243,7 @@ void clsProcess::ProcessRecords() {
   mStatistics.CurrRecord = 0;
   mStatistics.StartTime = OaNow();
   state.failures_logged = 0;
+  HeldLogRows held_rows(*gbLog);
   ProcessStarted(mStatistics);
 
   RunBatch batch(state, BatchableConnections(TargetConnections(*Shapes())), commit_size_, [&](const VbError& e) {
@@ -251,8 +273,9 @@ void clsProcess::ProcessRecords() {
     mSourceData->MoveNext();
   }
   // Committed before the end is told, so that the history row describes
-  // what the databases hold.
+  // what the databases hold; the failures' rows are in their table by then too.
   batch.Commit();
+  held_rows.End();
 
   if (cancelled) gbLog->AddLog(Translate("Execution Stopped by user request", "clsProcess"), true);
   mStatistics.EndTime = OaNow();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "core/oadate.h"
 #include "history/veldrane_data.h"
@@ -12,6 +13,8 @@ namespace veldrane {
 namespace {
 
 constexpr size_t kErrDescWidth = 255;
+constexpr size_t kHeldRowsLimit = 1000;
+constexpr double kHeldRowsSeconds = 2;
 
 // The first `width` characters of a UTF-8 text (never a broken character).
 std::string FirstCharacters(const std::string& text, size_t width) {
@@ -59,17 +62,58 @@ void clsLog::AddLog(std::string& Val, bool ShowTime, const std::string& IntName,
                     int32_t Record, bool SaveRecord) {
   Append(Val, ShowTime);
   if (!SaveRecord) return;
-  cVeldraneData store;
-  Variant err_number = ErrNumberValue(ErrNumber);
-  std::string err_desc = FirstCharacters(Val, kErrDescWidth);
-  store.AppendRow(executionlogdata, [&](ado::Recordset& rs) {
-    ado::Fields& fields = rs.GetFields();
-    fields.Item(std::string_view("RECORD")).SetValue(Variant(Record));
-    fields.Item(std::string_view("NAME")).SetValue(Variant(IntName));
-    fields.Item(std::string_view("RUNTIME")).SetValue(Variant::Date(OaNow()));
-    fields.Item(std::string_view("ERRNUMBER")).SetValue(err_number);
-    fields.Item(std::string_view("ERRDESC")).SetValue(Variant(err_desc));
-  });
+  double now = OaNow();
+  if (held_.empty()) first_held_at_ = now;
+  held_.push_back(HeldRow{Record, IntName, now, ErrNumberValue(ErrNumber), FirstCharacters(Val, kErrDescWidth)});
+  if (!hold_ || held_.size() >= kHeldRowsLimit || now - first_held_at_ >= kHeldRowsSeconds / 86400.0) Flush();
+}
+
+void clsLog::HoldRows(bool hold) {
+  hold_ = hold;
+  if (!hold) Flush();
+}
+
+void clsLog::Flush() {
+  if (held_.empty()) return;
+  std::vector<HeldRow> rows;
+  rows.swap(held_);
+  auto write = [](const std::vector<HeldRow>& rows, size_t first, size_t count) {
+    cVeldraneData store;
+    store.AppendRows(executionlogdata, count, [&](ado::Recordset& rs, size_t i) {
+      const HeldRow& row = rows[first + i];
+      ado::Fields& fields = rs.GetFields();
+      fields.Item(std::string_view("RECORD")).SetValue(Variant(row.record));
+      fields.Item(std::string_view("NAME")).SetValue(Variant(row.name));
+      fields.Item(std::string_view("RUNTIME")).SetValue(Variant::Date(row.runtime));
+      fields.Item(std::string_view("ERRNUMBER")).SetValue(row.err_number);
+      fields.Item(std::string_view("ERRDESC")).SetValue(Variant(row.err_desc));
+    });
+  };
+  try {
+    write(rows, 0, rows.size());
+  } catch (const VbError&) {
+    if (rows.size() == 1) throw;
+    // A row the table refuses must not take the others with it: one by one,
+    // and the first failure is raised.
+    std::optional<VbError> failure;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      try {
+        write(rows, i, 1);
+      } catch (const VbError& e) {
+        if (!failure) failure = e;
+      }
+    }
+    throw *failure;
+  }
+}
+
+clsLog::~clsLog() {
+  try {
+    Flush();
+  } catch (const std::exception&) {
+    // Nowhere to report it: whoever holds rows ends the hold, and hears of
+    // a failure, before letting the log go.
+  }
 }
 
 void clsLog::AddLog(const std::string& Val, bool ShowTime, const std::string& IntName, const std::string& ErrNumber,

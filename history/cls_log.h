@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/event.h"
 #include "core/object.h"
@@ -34,6 +35,18 @@ class clsLog : public Object {
   // The same for a value the caller does not need back.
   void AddLog(const std::string& Val, bool ShowTime = false, const std::string& IntName = {},
               const std::string& ErrNumber = {}, int32_t Record = 0, bool SaveRecord = false);
+
+  // While rows are held, the execution-log rows of AddLog are kept and
+  // written together: when a thousand are waiting, when the first of them
+  // has waited two seconds, at Flush, and when holding ends. A run holds
+  // them, because the table is one file that every row would otherwise read
+  // and write whole: a run failing ten thousand records would take hours.
+  // Ending the hold writes the rows still held. A failure to write raises
+  // from the call that wrote: the rows the table took are in it, the others
+  // are gone with the error, as a single row's would be.
+  void HoldRows(bool hold);
+  void Flush();
+  ~clsLog() override;
 
   // Appends a critical entry (stamped into `Val` with ShowTime), marks the
   // log critical and raises LogAdded once with `Val`. Never writes a row.
@@ -61,8 +74,20 @@ class clsLog : public Object {
  private:
   void Append(std::string& Val, bool ShowTime);
 
+  // One execution-log row waiting to be written.
+  struct HeldRow {
+    int32_t record;
+    std::string name;
+    double runtime;
+    Variant err_number;
+    std::string err_desc;
+  };
+
   std::string sLog_;        // the whole log text
   bool bCritical_ = false;  // set by the first AddCritical, never cleared
+  bool hold_ = false;
+  std::vector<HeldRow> held_;
+  double first_held_at_ = 0;  // OLE date the oldest held row was added
 };
 
 // The stamped form of `message` at the local time `oadate` (an OLE date):

@@ -84,13 +84,21 @@ ado::RecordsetRef cVeldraneData::OpenOrCreateLocked(kindrecordset krs, const std
 }
 
 void cVeldraneData::AppendRow(kindrecordset krs, const std::function<void(ado::Recordset&)>& fill) {
+  AppendRows(krs, 1, [&](ado::Recordset& rs, size_t) { fill(rs); });
+}
+
+void cVeldraneData::AppendRows(kindrecordset krs, size_t count,
+                               const std::function<void(ado::Recordset&, size_t)>& fill) {
   std::string file = TableFile(krs);
   if (file.empty()) throw VbError::InvalidCall("No history table has the number " + std::to_string(krs));
+  if (count == 0) return;
   host::FileLock lock(file);
   ado::RecordsetRef rs = OpenOrCreateLocked(krs, file);
-  rs->AddNew();
-  fill(*rs);
-  rs->Update();
+  for (size_t i = 0; i < count; ++i) {
+    rs->AddNew();
+    fill(*rs, i);
+    rs->Update();
+  }
   rs->Save(std::string_view(), ado::adPersistXML);
   rs->Close();
 }

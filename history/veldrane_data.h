@@ -5,8 +5,8 @@
 //
 // A caller gets a table as an in-memory, updatable recordset loaded from its
 // file and saves it back whole. Rows the library itself adds (a run's history
-// row, the run log's rows) go through AppendRow instead, which reads, extends
-// and saves the file under an advisory lock, so that two process objects or
+// row, the run log's rows) go through AppendRow(s) instead, which read, extend
+// and save the file under an advisory lock, so that two process objects or
 // two processes appending to one table never lose each other's rows. A file
 // that exists but cannot be read is set aside under a ".damaged-<time>" name
 // before an empty table replaces it: its rows are never destroyed.
@@ -50,6 +50,10 @@ class cVeldraneData : public Object {
   // too) raises and leaves the file as it was. Raises 5 for a value that
   // names no table.
   void AppendRow(kindrecordset krs, const std::function<void(ado::Recordset&)>& fill);
+  // The same for `count` rows in one reading and one saving of the file;
+  // `fill` is called with each new row and its number (0-based). A failure
+  // of any row leaves the file as it was.
+  void AppendRows(kindrecordset krs, size_t count, const std::function<void(ado::Recordset&, size_t)>& fill);
 
   // The folder of the three files, without a trailing separator (sPath).
   const std::string& Path() const { return sPath_; }

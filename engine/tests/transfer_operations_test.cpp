@@ -94,6 +94,27 @@ TEST_F(TransferTest, FailedInsertIsLoggedWithItsRecordAndCountedAsInsertError) {
   EXPECT_EQ(ReadRows(dst, "SELECT NAME FROM DST WHERE ID = 2"), (Table{{"taken"}}));
 }
 
+// A run writes its failure rows in batches; every one is in the table by the
+// time the end is told, whatever their number.
+TEST_F(TransferTest, EveryFailedRecordOfALongRunIsLoggedBeforeTheEnd) {
+  const int records = 2500;  // more than one batch
+  std::string values;
+  for (int i = 1; i <= records; ++i) values += (i > 1 ? ", (" : "(") + std::to_string(i) + ", 'n')";
+  RunSql(src, "DELETE FROM SRC; INSERT INTO SRC (ID, NAME) VALUES " + values);
+  RunSql(dst, "CREATE TABLE STRICT_DST (ID INTEGER PRIMARY KEY, NAME TEXT, CODE TEXT NOT NULL)");
+  AddSource();
+  Flow({Target("TARGET", "STRICT_DST", "Insert", {Mapping("ID", "SOURCE([ID])"), Mapping("NAME", "SOURCE([NAME])")})});
+  size_t logged_at_end = 0;
+  p.IntegrationEnd.connect([&](tStatistic&) { logged_at_end = HistoryRows(executionlogdata).size(); });
+  p.Run();
+  EXPECT_EQ(Stats().Errors[1], records);
+  EXPECT_EQ(logged_at_end, static_cast<size_t>(records));
+  std::vector<HistoryRow> log = HistoryRows(executionlogdata);
+  ASSERT_EQ(log.size(), static_cast<size_t>(records));
+  for (int i = 0; i < records; ++i) ASSERT_EQ(log[static_cast<size_t>(i)]["RECORD"], std::to_string(i));
+  EXPECT_THAT(log.back()["ERRDESC"], HasSubstr("NOT NULL constraint failed: STRICT_DST.CODE"));
+}
+
 TEST_F(TransferTest, UpdateInsertUpdatesTheFoundRowWithoutItsKeyAndInsertsWhenNoneIsFound) {
   RunSql(dst, "CREATE TABLE KEYED (ID INTEGER PRIMARY KEY, K TEXT, NAME TEXT); INSERT INTO KEYED VALUES (10, '1', 'old')");
   p.Formulas()->AddFormula("Changed", "Function Main\r\n  Main = \"changed\"\r\nEnd Function");
