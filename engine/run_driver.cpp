@@ -63,14 +63,24 @@ class HeldLogRows {
   HeldLogRows(const HeldLogRows&) = delete;
   HeldLogRows& operator=(const HeldLogRows&) = delete;
   void End() {
+    Guarded([this] { log_.HoldRows(false); });
+  }
+  // Writes the rows that have waited long enough, also when no failure
+  // comes after them to do it.
+  void WriteDue() {
+    Guarded([this] { log_.FlushIfDue(); });
+  }
+
+ private:
+  template <class F>
+  void Guarded(F&& write) {
     try {
-      log_.HoldRows(false);
+      write();
     } catch (const VbError& e) {
       log_.AddLog("VeldraneRunner ERROR: rows of the execution log could not be written: " + e.description());
     }
   }
 
- private:
   clsLog& log_;
 };
 
@@ -269,6 +279,7 @@ void clsProcess::ProcessRecords() {
     if (gbLog->IsCritical()) return;
     mStatistics.CurrRecord = AddChecked32(mStatistics.CurrRecord, 1);
     batch.RecordDone();
+    held_rows.WriteDue();
     StatisticsAdded(mStatistics);
     mSourceData->MoveNext();
   }

@@ -14,7 +14,7 @@ namespace {
 
 constexpr size_t kErrDescWidth = 255;
 constexpr size_t kHeldRowsLimit = 1000;
-constexpr double kHeldRowsSeconds = 2;
+constexpr std::chrono::seconds kHeldRowsWait{2};
 
 // The first `width` characters of a UTF-8 text (never a broken character).
 std::string FirstCharacters(const std::string& text, size_t width) {
@@ -62,10 +62,19 @@ void clsLog::AddLog(std::string& Val, bool ShowTime, const std::string& IntName,
                     int32_t Record, bool SaveRecord) {
   Append(Val, ShowTime);
   if (!SaveRecord) return;
-  double now = OaNow();
-  if (held_.empty()) first_held_at_ = now;
-  held_.push_back(HeldRow{Record, IntName, now, ErrNumberValue(ErrNumber), FirstCharacters(Val, kErrDescWidth)});
-  if (!hold_ || held_.size() >= kHeldRowsLimit || now - first_held_at_ >= kHeldRowsSeconds / 86400.0) Flush();
+  HeldRow row{Record, IntName, OaNow(), ErrNumberValue(ErrNumber), FirstCharacters(Val, kErrDescWidth)};
+  if (held_.empty()) first_held_at_ = std::chrono::steady_clock::now();
+  held_.push_back(std::move(row));
+  if (!hold_ || held_.size() >= kHeldRowsLimit) {
+    Flush();
+  } else {
+    FlushIfDue();
+  }
+}
+
+void clsLog::FlushIfDue() {
+  if (held_.empty() || std::chrono::steady_clock::now() - first_held_at_ < kHeldRowsWait) return;
+  Flush();
 }
 
 void clsLog::HoldRows(bool hold) {

@@ -1,6 +1,8 @@
 #include "history/cls_log.h"
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "core/oadate.h"
 #include "history/tests/history_fixture.h"
@@ -141,6 +143,17 @@ TEST_F(ClsLogHistory, HeldRowsAreWrittenTogetherAndARefusedOneKeepsNoOtherOut) {
   log.HoldRows(false);
   EXPECT_EQ(cVeldraneData().getRS(executionlogdata)->RecordCount(), 1003);
   EXPECT_NE(log.Text().find("second"), std::string::npos);  // the text keeps every entry
+}
+
+TEST_F(ClsLogHistory, AHeldRowGoesOutAfterTwoSecondsWithoutAnotherToPushIt) {
+  clsLog log;
+  log.HoldRows(true);
+  log.AddLog("alone", false, "a.xml", "5", 1, true);
+  log.FlushIfDue();
+  EXPECT_FALSE(std::filesystem::exists(File("executedlogdata.xml")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  log.FlushIfDue();
+  EXPECT_EQ(cVeldraneData().getRS(executionlogdata)->RecordCount(), 1);
 }
 
 TEST_F(ClsLogHistory, EmptyErrNumberLeavesTheFieldEmptyAndTextIsRefused) {
