@@ -168,7 +168,7 @@ class SqliteSession : public ProviderSession {
   void Insert(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
     LastWrite& last = last_insert_;
-    if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
+    if (!Current(last, write)) {
       last.shape = 0;
       WriteStatement(last, write, /*insert=*/true);
       if (last.info->rowid_name.empty()) {  // WITHOUT ROWID: the key is known only to the statement
@@ -217,7 +217,7 @@ class SqliteSession : public ProviderSession {
   void Update(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
     LastWrite& last = last_update_;
-    if (write.shape == 0 || write.shape != last.shape || last.generation != generation_) {
+    if (!Current(last, write)) {
       last.shape = 0;
       WriteStatement(last, write, /*insert=*/false);
       last.shape = write.shape;
@@ -298,6 +298,11 @@ class SqliteSession : public ProviderSession {
     std::vector<Returned> returned;    // per returning column
     std::string read_back;             // SELECT of the ReadBack columns by rowid; empty: none
   };
+
+  // True when `last` was made for a write of `write`'s shape and still holds.
+  bool Current(const LastWrite& last, const RowWrite& write) const {
+    return write.shape != 0 && write.shape == last.shape && last.generation == generation_;
+  }
 
   // How an insert of `write` learns each returning column's stored value.
   void DescribeReturned(LastWrite& last, const RowWrite& write) {
