@@ -22,6 +22,7 @@
 #include "engine/cls_process.h"
 #include "formulas/c_formulas.h"
 #include "platform/db/ado.h"
+#include "platform/db/sql_text.h"
 
 namespace veldrane::cli {
 
@@ -218,7 +219,7 @@ void CheckTarget(cShape& step, const tStorage& storage, Checker& check) {
   if (!failure.empty()) return check.Problem(name + ": the connection does not open: " + failure);
   check.Ok(name + ": the connection opens");
   auto& columns = check.columns_by_step[name];
-  failure = check.Columns(connection, "SELECT * FROM " + storage.target + " WHERE 1 = 2", columns);
+  failure = check.Columns(connection, "SELECT * FROM " + ado::SafeIdentifier(storage.target) + " WHERE 1 = 2", columns);
   if (!failure.empty()) return check.Problem(name + ": the target table \"" + storage.target + "\" does not open: " + failure);
   check.Ok(name + ": the target table " + storage.target + " opens");
   if (!storage.fields) return;

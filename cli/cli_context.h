@@ -22,6 +22,7 @@ namespace veldrane::cli {
 inline constexpr int kExitOk = 0;          // everything succeeded
 inline constexpr int kExitFailures = 1;    // the command ran; some records or checks failed
 inline constexpr int kExitCannotRun = 2;   // misuse, unreadable input, a run that could not start
+inline constexpr int kExitUnrecorded = 3;  // a run whose history row or failure rows were not written
 inline constexpr int kExitCancelled = 130; // stopped by Ctrl-C
 
 // A failure the command reports to its user and ends with: the message is

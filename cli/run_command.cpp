@@ -41,26 +41,6 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-// Rows of the execution log written for `document` since `since` (an OLE
-// date). The engine writes one per failed record, including failures that no
-// counter shows (an Update that found no row).
-int64_t LoggedFailures(const std::string& document, double since) {
-  cVeldraneData store;
-  ado::RecordsetRef rs = store.getRS(executionlogdata);
-  int64_t count = 0;
-  if (rs->State() == ado::adStateClosed || rs->RecordCount() == 0) return 0;
-  for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
-    Variant name = rs->GetFields().Item("NAME").Value();
-    Variant runtime = rs->GetFields().Item("RUNTIME").Value();
-    if (name.IsNull() || runtime.IsNull()) continue;
-    // NAME is a fixed-width column: a long path comes back cut short.
-    std::string stored = Trimmed(name.ToString());
-    bool same = stored == document || (stored.size() >= 255 && document.compare(0, stored.size(), stored) == 0);
-    if (same && runtime.ToDate() >= since) ++count;
-  }
-  return count;
-}
-
 // Lines of the log that report errors, for a run that did not start.
 std::string ErrorLines(const std::string& log) {
   std::string out;
@@ -76,7 +56,6 @@ std::string ErrorLines(const std::string& log) {
 }
 
 int Run(RunOptions options, const Context& context) {
-  RequireReadableFile(options.document, "integration document");
   context.PrepareHome();
   if (!options.log_file.empty()) {
     options.log_file = AbsolutePath(options.log_file);
@@ -84,7 +63,14 @@ int Run(RunOptions options, const Context& context) {
     std::ofstream probe(options.log_file, std::ios::app);
     if (!probe) throw CliError("cannot write the log file '" + options.log_file + "': " + std::strerror(errno));
   }
-  std::string document = EnterDocumentFolder(options.document);
+  // A document that is not there is the engine's to report, in the run log
+  // a scheduled job's operators read; its folder is entered when it exists.
+  std::string document = AbsolutePath(options.document);
+  try {
+    document = EnterDocumentFolder(options.document);
+  } catch (const CliError&) {
+    // Loading names the missing file.
+  }
   std::FILE* out = stdout;
 
   auto process = std::make_shared<clsProcess>();
@@ -95,51 +81,35 @@ int Run(RunOptions options, const Context& context) {
                                                        : ProgressDisplay::Mode::Lines;
   ProgressDisplay progress(mode, options.quiet ? stderr : out);
   RunOutcome outcome;
+  bool started = false;
+  bool cancel_requested = false;
   InterruptGuard interrupt;
 
   auto poll_cancel = [&] {
-    if (InterruptGuard::Requested() && !outcome.cancel_requested) {
-      outcome.cancel_requested = true;
+    if (InterruptGuard::Requested() && !cancel_requested) {
+      cancel_requested = true;
       process->CancelExec();
     }
   };
   process->ProcessStarted.connect([&](tStatistic& stats) {
-    outcome.started = true;
+    started = true;
     progress.Started(stats.TotalRecords);
   });
   process->StatisticsAdded.connect([&](tStatistic& stats) {
     progress.Advanced(stats);
     poll_cancel();
   });
-  process->IntegrationEnd.connect([&](tStatistic&) { outcome.ended = true; });
   process->LogAdded.connect([&](std::string& text) { progress.Message(text); });
   process->SetMessageYield(poll_cancel);
 
-  process->Log()->AddLog("VeldraneRunner: Loading " + document);
-  std::string load_error;
-  try {
-    load_error = process->LoadIntegration(document);
-  } catch (const VbError& error) {
-    throw CliError(options.document + ": the document does not fit the integration format: " + Describe(error));
-  }
-  if (!load_error.empty()) throw CliError(options.document + ": " + ReplaceAll(load_error, "\r\n", "\n  "));
-  process->Log()->AddLog("VeldraneRunner: Executing " + document);
-
-  // Execution-log rows carry a time to the second: count from the second
-  // the run started in.
-  double since = OaNow() - 1.0 / 86400;
   auto started_at = std::chrono::steady_clock::now();
-  process->Run();
+  process->RunFile(document);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_at).count();
 
+  outcome.summary = process->LastRun();
   outcome.stats = process->Statistics();
-  outcome.critical = process->Log()->IsCritical();
-  if (outcome.started) progress.Finished(outcome.stats);
-  try {
-    outcome.logged_failures = LoggedFailures(process->Filename(), since);
-  } catch (const VbError& error) {
-    std::fprintf(stderr, "veldrane run: cannot read the execution log: %s\n", Describe(error).c_str());
-  }
+  outcome.log_errors = Contains(process->Log()->Text(), "VeldraneRunner ERROR: ");
+  if (started) progress.Finished(outcome.stats);
 
   std::string log_note = "not saved (use --log FILE)";
   bool log_failed = false;
@@ -154,25 +124,49 @@ int Run(RunOptions options, const Context& context) {
     }
   }
 
+  const RunSummary& run = outcome.summary;
   RunResult result = Classify(outcome);
+  if (result == RunResult::NotStarted) {
+    // Nothing ran: the reason goes where errors go, whatever --quiet says.
+    std::fprintf(stderr, "veldrane run: %s: %s\n", options.document.c_str(),
+                 ReplaceAll(run.failure, "\r\n", "\n  ").c_str());
+  }
+  // What the run could not record is an error of its own, also when the
+  // run was cancelled or stopped.
+  if (!run.history_error.empty()) {
+    std::fprintf(stderr, "veldrane run: the execution history row was not written: %s\n", run.history_error.c_str());
+  }
+  if (!run.log_rows_error.empty()) {
+    std::fprintf(stderr, "veldrane run: rows of failed records were not written to the execution log: %s\n",
+                 run.log_rows_error.c_str());
+  }
+
   std::FILE* report = options.quiet ? stderr : out;
   if (!options.quiet || result != RunResult::Success) {
-    if (!options.quiet && outcome.started) std::fprintf(report, "\n%s", CountersTable(outcome.stats).c_str());
+    if (!options.quiet && started) std::fprintf(report, "\n%s", CountersTable(outcome.stats).c_str());
     std::fprintf(report, "\n%s: %s\n", options.document.c_str(), Describe(result, outcome).c_str());
     if (result == RunResult::NotStarted) std::fputs(ErrorLines(process->Log()->Text()).c_str(), report);
+    if (run.groups_redone > 0) {
+      std::fprintf(report, "note:       %s group%s of records could not be committed together and %s written again "
+                   "one record at a time (see the log)\n",
+                   Grouped(run.groups_redone).c_str(), run.groups_redone == 1 ? "" : "s",
+                   run.groups_redone == 1 ? "was" : "were");
+    }
   }
   if (!options.quiet) {
     cVeldraneData store;
     std::fprintf(report, "time taken: %s\n", FormatDuration(seconds).c_str());
     std::fprintf(report, "log:        %s\n", log_note.c_str());
-    if (outcome.ended) {
+    if (run.history_written) {
       std::fprintf(report, "history:    %s\n", store.TableFile(executiondata).c_str());
+    } else if (!run.history_error.empty()) {
+      std::fprintf(report, "history:    NOT written (%s)\n", run.history_error.c_str());
     } else {
       std::fprintf(report, "history:    no row written (the run did not reach its end)\n");
     }
-    if (outcome.logged_failures > 0) {
-      std::fprintf(report, "failures:   %s rows in %s (see: veldrane history errors)\n",
-                   Grouped(outcome.logged_failures).c_str(), store.TableFile(executionlogdata).c_str());
+    if (run.failed_records > 0) {
+      std::fprintf(report, "failures:   %s logged in %s (see: veldrane history errors)\n",
+                   Grouped(run.failed_records).c_str(), store.TableFile(executionlogdata).c_str());
     }
   }
   int status = ExitStatus(result);
@@ -190,8 +184,9 @@ void AddRunCommand(CLI::App& app, const Context& context, int& status) {
       "Shows a progress bar on a terminal (plain lines otherwise) and critical errors as they happen,\n"
       "then the counters, the time taken and where the log and the history went.\n"
       "Ctrl-C stops after the current record (the run still writes its history row); a second Ctrl-C aborts.\n"
-      "Exit status: 0 every record succeeded, 1 some records failed, 2 the run could not start or was\n"
-      "stopped by a critical error, 130 cancelled.");
+      "Exit status: 0 every record succeeded; 1 some records failed, or the flow reaches no TARGET step or\n"
+      "never reaches END; 2 the run could not start or was stopped by a critical error; 3 it ran but its\n"
+      "history row or failure rows could not be written; 130 cancelled.");
   cmd->add_option("DOC", options->document, "The integration document (XML)")->required();
   cmd->add_option("--log", options->log_file, "Append the run log to FILE");
   cmd->add_option("--commit-size", options->commit_size, "Records per transaction on each target (default 1000)")

@@ -8,14 +8,22 @@
 namespace veldrane::cli {
 
 RunResult Classify(const RunOutcome& outcome) {
-  if (!outcome.started) return RunResult::NotStarted;
-  if (outcome.critical || !outcome.ended) return RunResult::Stopped;
-  // A cancel that arrived while the last record was processed changes
-  // nothing: the loop met the end of the rows first.
-  if (outcome.cancel_requested && outcome.stats.CurrRecord < outcome.stats.TotalRecords) {
-    return RunResult::Cancelled;
+  const RunSummary& run = outcome.summary;
+  switch (run.end) {
+    case RunSummary::End::kNotRun:
+    case RunSummary::End::kNotStarted:
+      return RunResult::NotStarted;
+    case RunSummary::End::kCritical:
+    case RunSummary::End::kFailed:
+      return RunResult::Stopped;
+    case RunSummary::End::kCancelled:
+      return RunResult::Cancelled;
+    case RunSummary::End::kCompleted:
+      break;
   }
-  if (CountedFailures(outcome.stats) > 0 || outcome.logged_failures > 0) return RunResult::Failures;
+  if (!run.history_written || !run.log_rows_error.empty()) return RunResult::Unrecorded;
+  if (CountedFailures(outcome.stats) > 0 || run.failed_records > 0) return RunResult::Failures;
+  if (!run.flow_problem.empty() || outcome.log_errors) return RunResult::Problems;
   return RunResult::Success;
 }
 
@@ -24,7 +32,10 @@ int ExitStatus(RunResult result) {
     case RunResult::Success:
       return kExitOk;
     case RunResult::Failures:
+    case RunResult::Problems:
       return kExitFailures;
+    case RunResult::Unrecorded:
+      return kExitUnrecorded;
     case RunResult::Cancelled:
       return kExitCancelled;
     case RunResult::NotStarted:
@@ -35,6 +46,8 @@ int ExitStatus(RunResult result) {
 }
 
 std::string Describe(RunResult result, const RunOutcome& outcome) {
+  const RunSummary& run = outcome.summary;
+  std::string flow = run.flow_problem.empty() ? std::string() : " (" + run.flow_problem + ")";
   switch (result) {
     case RunResult::Success:
       return "completed: every record succeeded";
@@ -42,20 +55,32 @@ std::string Describe(RunResult result, const RunOutcome& outcome) {
       int64_t counted = CountedFailures(outcome.stats);
       std::string text = "completed with failures: " + Grouped(counted) + " counted failure" +
                          (counted == 1 ? "" : "s");
-      text += ", " + Grouped(outcome.logged_failures) + " failed record" + (outcome.logged_failures == 1 ? "" : "s") +
-              " logged";
-      return text;
+      text += ", " + Grouped(run.failed_records) + " failed record" + (run.failed_records == 1 ? "" : "s") + " logged";
+      return text + flow;
     }
+    case RunResult::Problems:
+      if (!run.reached_target) return "completed, but nothing was written: " + run.flow_problem;
+      if (!run.flow_problem.empty()) return "completed with problems: " + run.flow_problem;
+      return "completed with problems: the run log holds errors";
+    case RunResult::Unrecorded:
+      if (!run.history_written) {
+        return "completed, but its history row was NOT written: " +
+               (run.history_error.empty() ? std::string("the run did not write it") : run.history_error);
+      }
+      return "completed, but rows of its failed records were NOT written to the execution log: " +
+             run.log_rows_error;
     case RunResult::Cancelled:
-      return "cancelled after " + Grouped(outcome.stats.CurrRecord) + " of " + Grouped(outcome.stats.TotalRecords) +
+      return "cancelled after " + Grouped(outcome.stats.CurrRecord) + " of " +
+             (outcome.stats.TotalRecords > 0 ? Grouped(outcome.stats.TotalRecords) : std::string("an unknown number of")) +
              " records";
     case RunResult::Stopped:
-      return outcome.critical ? "stopped by a critical error after " + Grouped(outcome.stats.CurrRecord) + " records"
-                              : "stopped before the end of the records by a failure of the run";
+      return run.end == RunSummary::End::kCritical
+                 ? "stopped by a critical error after " + Grouped(outcome.stats.CurrRecord) + " records"
+                 : "stopped before the end of the records by a failure of the run: " + run.failure;
     case RunResult::NotStarted:
       break;
   }
-  return "the run could not start";
+  return "the run could not start" + (run.failure.empty() ? std::string() : ": " + run.failure);
 }
 
 int64_t CountedFailures(const tStatistic& stats) {

@@ -1,39 +1,40 @@
 // How a whole run ended, told honestly: the exit status of `veldrane run`
 // and the table of counters it prints.
 //
-// The counters alone do not tell every failure: a failure without a kind
-// only raises Totals(5), and an Update or Delete that found no row counts
-// nothing at all but writes a row to the execution log. So the outcome also
-// carries the number of execution-log rows the run wrote.
+// The outcome is the engine's own account of the run (RunSummary): how it
+// ended, how many failed records it logged (also those no counter holds:
+// an Update that found no row counts nothing), whether its flow reached a
+// TARGET step, and whether its history row and failure rows were written.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "engine/run_summary.h"
 #include "model/records.h"
 
 namespace veldrane::cli {
 
 struct RunOutcome {
-  bool started = false;           // ProcessStarted was raised: the record loop began
-  bool ended = false;             // IntegrationEnd was raised: complete or cancelled
-  bool critical = false;          // the run log holds a critical entry
-  bool cancel_requested = false;  // the command asked the run to stop
-  int64_t logged_failures = 0;    // execution-log rows this run wrote
+  RunSummary summary;             // the engine's account of the run
   tStatistic stats;               // the counters at the end
+  bool log_errors = false;        // the run log holds a "VeldraneRunner ERROR: " entry
 };
 
 // What the run came to, in the order the exit status checks it.
 enum class RunResult {
-  NotStarted,  // preparation failed: no record was processed
+  NotStarted,  // the document did not load or the run could not be prepared
   Stopped,     // a critical entry or an unhandled failure ended it early
   Cancelled,   // the user stopped it; it ended with its history row
+  Unrecorded,  // it ran, but its history row or failure rows were not written
   Failures,    // it ran to the end but some records failed
+  Problems,    // it ran to the end, but its flow or its log tells of trouble
   Success,     // every record succeeded
 };
 
 RunResult Classify(const RunOutcome& outcome);
-// 0 success, 1 failures, 2 not started or stopped, 130 cancelled.
+// 0 success; 1 failures or problems; 2 not started or stopped; 3 history or
+// failure rows not written; 130 cancelled.
 int ExitStatus(RunResult result);
 // One line for the user: "completed: every record succeeded", ...
 std::string Describe(RunResult result, const RunOutcome& outcome);

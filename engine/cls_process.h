@@ -32,6 +32,7 @@
 #include "model/c_shapes.h"
 #include "model/designer_window.h"
 #include "model/records.h"
+#include "engine/run_summary.h"
 
 namespace veldrane {
 
@@ -43,6 +44,7 @@ class Recordset;
 class cFormulas;
 class clsLog;
 class cVeldraneData;
+class RunBatch;
 struct RunState;
 
 class clsProcess : public Object, public DesignerProcess {
@@ -117,6 +119,8 @@ class clsProcess : public Object, public DesignerProcess {
   // (default 1000; 1 commits every write on its own).
   int32_t CommitSize() const { return commit_size_; }
   void CommitSize(int32_t records);
+  // How the last whole run ended (Run, RunFile), as the engine saw it.
+  const RunSummary& LastRun() const { return last_run_; }
   // Called after each step of a record's walk, so that a host's user
   // interface stays responsive (and can call CancelExec).
   void SetMessageYield(std::function<void()> yield) { message_yield_ = std::move(yield); }
@@ -146,6 +150,25 @@ class clsProcess : public Object, public DesignerProcess {
   // at a time, the database's count of the source query.
   int32_t SourceRecordCount();
   void ProcessRecord();
+  // Follows the links from START once; every record's walk replays it.
+  void PlanWalk();
+
+  // Groups of records and failed records (engine/run_groups.cpp).
+  // Logs a failed record: a stamped entry with the record's number that is
+  // also a row of the execution log, counted among the run's failures.
+  void LogFailedRecord(const std::string& text, int32_t number);
+  // The open group starts with the record in hand (MarkGroup), or with the
+  // one after record `last` (0-based).
+  void MarkGroup();
+  void MarkGroupAfter(int32_t last);
+  // Commits the open group (its failure rows written first); a group that
+  // cannot be committed has its records written again one at a time.
+  // `last` is the number of the group's last record (0-based).
+  void CloseGroup(RunBatch& batch, int32_t last);
+  void RedoGroup(RunBatch& batch, int32_t last, const std::string& reason);
+  // Writes the execution-log rows the run log holds; a failure is told in
+  // the run log and in LastRun.
+  void WriteHeldLogRows();
 
   // Statistics and the history row (engine/statistics.cpp).
   void ResetStatistics();
@@ -181,6 +204,7 @@ class clsProcess : public Object, public DesignerProcess {
   int32_t commit_size_ = 1000;                        // CommitSize
   std::function<void()> message_yield_;               // the host's message pump
   std::unique_ptr<RunState> run_;                     // engine-private run state
+  RunSummary last_run_;                               // how the last whole run ended
 };
 
 }  // namespace veldrane

@@ -18,6 +18,7 @@
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
+#include "platform/db/sql_text.h"
 
 namespace veldrane {
 
@@ -84,15 +85,17 @@ std::string clsProcess::BuildQuery(cShape& step) {
           return std::string();
         }
         if (!conditions.empty()) conditions += " AND ";
-        conditions += mapping.f_name + " = '" + ReplaceAll(value.ToString(), "'", "''") + "'";
+        conditions += ado::SafeIdentifier(mapping.f_name) + " = '" + ReplaceAll(value.ToString(), "'", "''") + "'";
       }
     }
-    if (conditions.empty()) return "SELECT * FROM " + target.target;
+    // Names go into the statement as names: one that is not a plain,
+    // quoted or bracketed name ("X --", "X; DROP") is quoted, so that it
+    // can never turn the key condition into a comment or a second statement.
+    if (conditions.empty()) return "SELECT * FROM " + ado::SafeIdentifier(target.target);
     run.query_keyed = true;
-    return "SELECT * FROM " + target.target + " WHERE " + conditions;
+    return "SELECT * FROM " + ado::SafeIdentifier(target.target) + " WHERE " + conditions;
   } catch (const VbError& e) {
-    ++run.failures_logged;
-    gbLog->AddLog(e.description(), true, mFilename, std::to_string(e.number()), mStatistics.CurrRecord, true);
+    LogFailedRecord(e.description(), e.number());
     run.query_keyed = false;
     return std::string();
   }
@@ -117,10 +120,9 @@ void clsProcess::TransferRecord(cShape& step) {
     if (run.lookup_null) {
       // Nothing is written, and the step's rows select nothing, so that a
       // later step reading this one's row cannot see the previous record's.
-      step.setQuery(SelectNothing(target->target));
-      ++run.failures_logged;
-      gbLog->AddLog(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"), true,
-                    mFilename, std::to_string(vberr::kInvalidUseOfNull), mStatistics.CurrRecord, true);
+      step.setQuery(SelectNothing(ado::SafeIdentifier(target->target)));
+      LogFailedRecord(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"),
+                      vberr::kInvalidUseOfNull);
       CountFailure();
       return;
     }
@@ -195,9 +197,7 @@ void clsProcess::TransferRecord(cShape& step) {
     }
     // Mode 0: nothing was written (every mapping was a key), nothing counted.
   } catch (const VbError& e) {
-    ++run.failures_logged;
-    gbLog->AddLog(description() + " " + e.description(), true, mFilename, std::to_string(e.number()),
-                  mStatistics.CurrRecord, true);
+    LogFailedRecord(description() + " " + e.description(), e.number());
     // Classified by what was pending. When the edit mode cannot be read (no
     // row found, rows that would not open) this raises, the failure stays
     // uncounted and the caller ends the record's walk.

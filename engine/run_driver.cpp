@@ -17,6 +17,7 @@
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
+#include "platform/db/sql_text.h"
 
 namespace veldrane {
 
@@ -53,12 +54,24 @@ std::vector<ado::ConnectionRef> TargetConnections(cShapes& shapes) {
   return out;
 }
 
+// The connection among `seen` that reaches the database `connection`
+// reaches, or null.
+ado::ConnectionRef SameDatabase(const std::vector<ado::ConnectionRef>& seen, ado::Connection& connection) {
+  std::string identity = connection.DatabaseIdentity();
+  if (identity.empty()) return nullptr;
+  for (const ado::ConnectionRef& c : seen) {
+    if (c.get() == &connection || c->DatabaseIdentity() == identity) return c;
+  }
+  return nullptr;
+}
+
 // Holds the run log's execution-log rows for the length of a run (they are
 // written in batches) and writes the rest when the run ends, however it
-// ends; a failure to write them becomes a line of the log.
+// ends; a failure to write them becomes a line of the log and is kept for
+// the run's summary.
 class HeldLogRows {
  public:
-  explicit HeldLogRows(clsLog& log) : log_(log) { log_.HoldRows(true); }
+  HeldLogRows(clsLog& log, std::string& failure) : log_(log), failure_(failure) { log_.HoldRows(true); }
   ~HeldLogRows() { End(); }
   HeldLogRows(const HeldLogRows&) = delete;
   HeldLogRows& operator=(const HeldLogRows&) = delete;
@@ -77,11 +90,13 @@ class HeldLogRows {
     try {
       write();
     } catch (const VbError& e) {
+      failure_ = e.description();
       log_.AddLog("VeldraneRunner ERROR: rows of the execution log could not be written: " + e.description());
     }
   }
 
   clsLog& log_;
+  std::string& failure_;
 };
 
 }  // namespace
@@ -99,6 +114,9 @@ int16_t clsProcess::RunFile(const std::string& Filename) {
   }
   if (!failure.empty()) {
     gbLog->AddLog("VeldraneRunner ERROR: " + failure);
+    last_run_ = RunSummary();
+    last_run_.end = RunSummary::End::kNotStarted;
+    last_run_.failure = failure;
     return 0;
   }
   gbLog->AddLog("VeldraneRunner: Executing " + Filename);
@@ -159,13 +177,17 @@ int16_t clsProcess::RunNextRecord() {
 int32_t clsProcess::SourceRecordCount() {
   int32_t count = mSourceData->RecordCount();
   if (count >= 0) return count;
-  std::string sql = mSourceData->Source();
-  while (!sql.empty() && (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back())))) sql.pop_back();
+  // Rows read one at a time: the database counts them. The source text is
+  // wrapped as it runs, without what trails it (a comment, semicolons), and
+  // on a line of its own, so that a comment in it ends before the wrapping.
+  std::string sql(ado::StatementBody(mSourceData->Source()));
   try {
-    ado::RecordsetRef counted = mSourceStep->cnSource()->Execute("SELECT COUNT(*) FROM (" + sql + ") veldrane_rows", -1);
+    ado::RecordsetRef counted =
+        mSourceStep->cnSource()->Execute("SELECT COUNT(*) FROM (\n" + sql + "\n) veldrane_rows", -1);
     return counted->GetFields().Item(Variant(int32_t{0})).Value().ToLong();
   } catch (const VbError& e) {
-    // The run goes on without a total; only its progress is the poorer for it.
+    // The run goes on without a total; only its progress is the poorer for
+    // it, and the history counts the rows read instead.
     gbLog->AddLog("VeldraneRunner: the number of source rows is not known: " + e.description());
     return 0;
   }
@@ -179,6 +201,7 @@ int16_t clsProcess::CancelExec() {
 void clsProcess::StartProcess(bool run) {
   RunState& state = EnsureRunState(run_);
   gbLog->AddLog("VeldraneRunner: starting process");
+  if (run) last_run_ = RunSummary();
   state.prepared = false;
   state.preparation_error.clear();
   state.walk = RunState::WalkPlan();
@@ -207,6 +230,11 @@ void clsProcess::StartProcess(bool run) {
     // Steps naming one connection share one connection object; every
     // SOURCE and TARGET step enters (Run: leaves) the step-wise mode, which
     // rolls back what a step-wise run wrote.
+    // Steps that reach one database under different names (or none) share
+    // one connection too: a run holding two transactions on one SQLite
+    // file would wait on its own lock, and a formula's SQLExecute through
+    // the other name would write outside the run's transaction.
+    std::vector<ado::ConnectionRef> seen;
     for (auto& step : *steps) {
       if (!HasData(*step)) continue;
       ignoring = true;
@@ -214,12 +242,15 @@ void clsProcess::StartProcess(bool run) {
         if (!mConnections) mConnections = NewCollection<std::shared_ptr<ado::Connection>>();
         const std::string* name = ConnectionNameOf(step->objElements);
         std::string key = name ? *name : std::string();
-        if (key.empty()) return;  // nothing could ever find it under no name
-        if (std::shared_ptr<ado::Connection>* shared = mConnections->Find(key)) {
-          step->cnSource(*shared);
+        std::shared_ptr<ado::Connection>* named = key.empty() ? nullptr : mConnections->Find(key);
+        ado::ConnectionRef shared = named ? *named : SameDatabase(seen, *step->cnSource());
+        if (shared) {
+          step->cnSource(shared);
         } else {
-          mConnections->Add(step->cnSource(), key);
+          shared = step->cnSource();
+          seen.push_back(shared);
         }
+        if (!key.empty() && !named) mConnections->Add(shared, key);
       });
       SkippingFailure([&] { step->DebugMode(!run); });
     }
@@ -233,10 +264,18 @@ void clsProcess::StartProcess(bool run) {
       state.prepared = false;
       state.preparation_error = e.description();
       gbLog->AddLog("VeldraneRunner ERROR: error connecting to source" + e.description());
+      if (run) {
+        last_run_.end = RunSummary::End::kNotStarted;
+        last_run_.failure = "error connecting to source" + e.description();
+      }
     } else {
       // The record loop stopped on a failure it does not handle itself;
       // said, so that a run that did nothing does not pass for a quiet one.
       gbLog->AddLog("VeldraneRunner ERROR: " + e.description());
+      if (run) {
+        last_run_.end = RunSummary::End::kFailed;
+        last_run_.failure = e.description();
+      }
     }
   }
 }
@@ -253,43 +292,73 @@ void clsProcess::ProcessRecords() {
   mStatistics.CurrRecord = 0;
   mStatistics.StartTime = OaNow();
   state.failures_logged = 0;
-  HeldLogRows held_rows(*gbLog);
+  PlanWalk();
+  HeldLogRows held_rows(*gbLog, last_run_.log_rows_error);
   ProcessStarted(mStatistics);
 
-  RunBatch batch(state, BatchableConnections(TargetConnections(*Shapes())), commit_size_, [&](const VbError& e) {
-    ++state.failures_logged;
-    gbLog->AddLog("VeldraneRunner ERROR: the writes of the last records could not be committed: " + e.description(),
-                  true, mFilename, std::to_string(e.number()), mStatistics.CurrRecord, true);
-  });
+  RunBatch batch(state, BatchableConnections(TargetConnections(*Shapes())), commit_size_);
+  MarkGroup();
+  // However the loop ends, the records processed are in a committed group
+  // or counted failed before anything else is told. `last`: the number
+  // (0-based) of the last record processed.
+  auto close_group = [&](int32_t last) {
+    CloseGroup(batch, last);
+    last_run_.records_read = int64_t{last} + 1;
+    last_run_.failed_records = state.failures_logged;
+  };
 
   bool cancelled = false;
-  mSourceData->MoveFirst();
-  for (;;) {
-    if (mSourceData->IsEOF()) {
-      cancelled = mCancel;
-      break;
+  try {
+    mSourceData->MoveFirst();
+    for (;;) {
+      if (mSourceData->IsEOF()) {
+        cancelled = mCancel;
+        break;
+      }
+      if (mCancel) {
+        cancelled = true;
+        break;
+      }
+      ProcessRecord();
+      bool redone = state.group_broken;
+      if (redone) RedoGroup(batch, mStatistics.CurrRecord, state.last_failure);
+      if (gbLog->IsCritical()) {
+        // A critical entry stops the run without end events; what was
+        // processed is committed (or counted failed) all the same.
+        close_group(mStatistics.CurrRecord);
+        last_run_.end = RunSummary::End::kCritical;
+        return;
+      }
+      mStatistics.CurrRecord = AddChecked32(mStatistics.CurrRecord, 1);
+      bool begin = redone;
+      if (!redone && batch.RecordDone()) {
+        CloseGroup(batch, mStatistics.CurrRecord - 1);
+        begin = true;
+      }
+      if (begin) {
+        if (std::optional<VbError> failure = batch.Begin()) {
+          gbLog->AddLog("VeldraneRunner ERROR: the next group of records cannot begin a transaction: " +
+                        failure->description());
+          throw *failure;
+        }
+      }
+      held_rows.WriteDue();
+      StatisticsAdded(mStatistics);
+      mSourceData->MoveNext();
     }
-    if (mCancel) {
-      cancelled = true;
-      break;
-    }
-    ProcessRecord();
-    // A critical entry stops the run without end events; the batch commits
-    // what was processed as it goes out of scope.
-    if (gbLog->IsCritical()) return;
-    mStatistics.CurrRecord = AddChecked32(mStatistics.CurrRecord, 1);
-    batch.RecordDone();
-    held_rows.WriteDue();
-    StatisticsAdded(mStatistics);
-    mSourceData->MoveNext();
+  } catch (const VbError&) {
+    close_group(mStatistics.CurrRecord - 1);
+    throw;
   }
   // Committed before the end is told, so that the history row describes
   // what the databases hold; the failures' rows are in their table by then too.
-  batch.Commit();
+  close_group(mStatistics.CurrRecord - 1);
   held_rows.End();
+  last_run_.failed_records = state.failures_logged;
 
   if (cancelled) gbLog->AddLog(Translate("Execution Stopped by user request", "clsProcess"), true);
   mStatistics.EndTime = OaNow();
+  last_run_.end = cancelled ? RunSummary::End::kCancelled : RunSummary::End::kCompleted;
   IntegrationEnd(mStatistics);
 
   const tStatistic& s = mStatistics;
@@ -301,45 +370,60 @@ void clsProcess::ProcessRecords() {
   }
   try {
     WriteHistoryRow(result);
+    last_run_.history_written = true;
   } catch (const VbError& e) {
+    last_run_.history_error = e.description();
     gbLog->AddLog("VeldraneRunner ERROR: the execution history row could not be written: " + e.description());
+  }
+}
+
+void clsProcess::PlanWalk() {
+  RunState::WalkPlan& walk = EnsureRunState(run_).walk;
+  if (walk.built || !mStartStep) return;
+  // Follows the first link leaving each step from START, as every record
+  // will. The walk is deterministic: a step reached twice would be reached
+  // again and again, so the walk ends at the first return.
+  walk = RunState::WalkPlan();
+  walk.built = true;
+  std::vector<const cShape*> visited{mStartStep.get()};
+  std::shared_ptr<cShape> current = mStartStep;
+  while (current->objType != aStop) {
+    std::shared_ptr<cShape> next;
+    try {
+      next = GetNextStep(current, "");
+    } catch (const VbError&) {
+      walk.end = RunState::WalkPlan::End::kFailure;  // every record's walk ends here, silently
+      break;
+    }
+    if (!next) {
+      walk.end = RunState::WalkPlan::End::kDeadEnd;
+      break;
+    }
+    if (std::find(visited.begin(), visited.end(), next.get()) != visited.end()) {
+      walk.end = RunState::WalkPlan::End::kLoop;
+      walk.loop_step = std::move(next);
+      break;
+    }
+    visited.push_back(next.get());
+    walk.steps.push_back(next);
+    current = std::move(next);
+  }
+  last_run_.reached_target = std::any_of(walk.steps.begin(), walk.steps.end(),
+                                         [](const std::shared_ptr<cShape>& s) { return s->objType == aStorage; });
+  if (walk.end == RunState::WalkPlan::End::kLoop) {
+    last_run_.flow_problem = "the flow never reaches END: it loops back to step '" + walk.loop_step->sCaption() + "'";
+  } else if (walk.end == RunState::WalkPlan::End::kFailure) {
+    last_run_.flow_problem = "a link of the flow leads to no step";
+  } else if (!last_run_.reached_target) {
+    last_run_.flow_problem = "no TARGET step is reached from START";
   }
 }
 
 void clsProcess::ProcessRecord() {
   if (!mStartStep) return;
   RunState& state = EnsureRunState(run_);
-  RunState::WalkPlan& walk = state.walk;
-  if (!walk.built) {
-    // Follows the first link leaving each step from START, as every record
-    // will. The walk is deterministic: a step reached twice would be reached
-    // again and again, so the walk ends at the first return.
-    walk = RunState::WalkPlan();
-    walk.built = true;
-    std::vector<const cShape*> visited{mStartStep.get()};
-    std::shared_ptr<cShape> current = mStartStep;
-    while (current->objType != aStop) {
-      std::shared_ptr<cShape> next;
-      try {
-        next = GetNextStep(current, "");
-      } catch (const VbError&) {
-        walk.end = RunState::WalkPlan::End::kFailure;  // every record's walk ends here, silently
-        break;
-      }
-      if (!next) {
-        walk.end = RunState::WalkPlan::End::kDeadEnd;
-        break;
-      }
-      if (std::find(visited.begin(), visited.end(), next.get()) != visited.end()) {
-        walk.end = RunState::WalkPlan::End::kLoop;
-        walk.loop_step = std::move(next);
-        break;
-      }
-      visited.push_back(next.get());
-      walk.steps.push_back(next);
-      current = std::move(next);
-    }
-  }
+  PlanWalk();
+  const RunState::WalkPlan& walk = state.walk;
 
   try {
     for (const std::shared_ptr<cShape>& step : walk.steps) {
@@ -347,10 +431,25 @@ void clsProcess::ProcessRecord() {
       if (step->objType == aStorage) {
         PrepareScript();
         {
+          // The step failed when it counted a failure (a failure it could
+          // not count raises, and the savepoints roll back on the way
+          // out). A formula that failed but left the row to be written with
+          // an empty value is not a failed write.
           StepSavepoints savepoints(state.savepoint_connections);
+          int64_t failed_before = int64_t{mStatistics.Totals[5]} - mStatistics.Success[5];
           TransferRecord(*step);
+          savepoints.End(int64_t{mStatistics.Totals[5]} - mStatistics.Success[5] != failed_before);
         }
         stop = gbLog->IsCritical();
+        // A transaction the database ended took the group's earlier writes
+        // with it; later steps must not write outside it. The group is
+        // written again, one record at a time.
+        if (!state.batch.empty() && !state.group_broken) {
+          for (const ado::ConnectionRef& c : state.batch) {
+            if (!c->InTransaction()) state.group_broken = true;
+          }
+        }
+        if (state.group_broken) return;
       }
       if (message_yield_) message_yield_();
       if (stop) return;

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/run_transactions.h"
+#include "model/records.h"
 #include "platform/db/ado.h"
 
 namespace veldrane {
@@ -63,6 +65,20 @@ struct RunState {
   };
   WalkPlan walk;
   int64_t failures_logged = 0;  // failures logged as execution-log rows this run
+
+  // --- The open group of records (whole runs that group their writes) ---
+  // Set by the walk when a connection of the group lost its transaction:
+  // the records of the group are then written again, one at a time.
+  bool group_broken = false;
+  std::string last_failure;     // the description of the last failure logged
+  // The execution-log rows logged for the open group, while it is first
+  // processed: written again one at a time, a record that fails the same
+  // way is not logged twice.
+  std::unordered_set<std::string> group_rows;
+  bool redoing = false;         // the group's records are written one at a time
+  tStatistic group_stats;       // the counters when the open group began
+  int64_t group_failures = 0;   // failures_logged when it began
+  int32_t group_first = 0;      // the number (0-based) of its first record
 
   // --- The target query BuildQuery made last ---
   bool query_keyed = false;       // it selects by key conditions

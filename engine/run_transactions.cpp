@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "core/vb_error.h"
 #include "engine/run_state.h"
 
 namespace veldrane {
@@ -57,18 +58,16 @@ std::vector<ado::ConnectionRef> BatchableConnections(const std::vector<ado::Conn
   }
   std::vector<ado::ConnectionRef> batchable;
   for (const ado::ConnectionRef& c : distinct) {
-    std::string provider = ToLowerAscii(c->Provider());
-    bool shared_provider = std::any_of(distinct.begin(), distinct.end(), [&](const ado::ConnectionRef& other) {
-      return other != c && ToLowerAscii(other->Provider()) == provider;
-    });
-    if (!shared_provider) batchable.push_back(c);
+    bool ambiguous = IsPostgres(*c) && std::any_of(distinct.begin(), distinct.end(), [&](const ado::ConnectionRef& other) {
+                       return other != c && IsPostgres(*other);
+                     });
+    if (!ambiguous) batchable.push_back(c);
   }
   return batchable;
 }
 
-RunBatch::RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections, int32_t commit_size,
-                   FailureReport on_failure)
-    : state_(state), commit_size_(commit_size), on_failure_(std::move(on_failure)) {
+RunBatch::RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections, int32_t commit_size)
+    : state_(state), commit_size_(commit_size) {
   state_.batch.clear();
   state_.savepoint_connections.clear();
   state_.records_in_batch = 0;
@@ -77,71 +76,82 @@ RunBatch::RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections,
     try {
       c->BeginTrans();
     } catch (const VbError&) {
-      continue;  // this connection writes without a batch, as a plain connection does
+      continue;  // this connection writes without a group, as a plain connection does
     }
-    if (IsPostgres(*c)) {
-      state_.savepoint_connections.push_back(c);
-      NoteTransaction(*c);
-    }
-    state_.batch.push_back(std::move(c));
+    if (IsPostgres(*c)) NoteTransaction(*c);
+    connections_.push_back(c);
   }
-  open_ = !state_.batch.empty();
+  state_.batch = connections_;
+  state_.savepoint_connections = connections_;
 }
 
 RunBatch::~RunBatch() {
-  if (open_) CommitAll(false);
+  Rollback();
+  for (const ado::ConnectionRef& c : connections_) {
+    if (IsPostgres(*c)) ForgetTransaction(*c);
+  }
+  state_.batch.clear();
+  state_.savepoint_connections.clear();
 }
 
-void RunBatch::RecordDone() {
-  if (!open_) return;
-  if (++state_.records_in_batch < commit_size_) return;
-  CommitAll(true);
+bool RunBatch::RecordDone() {
+  if (!active()) return false;
+  return ++state_.records_in_batch >= commit_size_;
 }
 
-void RunBatch::Commit() {
-  if (open_) CommitAll(false);
+bool RunBatch::Intact() {
+  for (const ado::ConnectionRef& c : connections_) {
+    if (!c->InTransaction()) return false;
+  }
+  return true;
 }
 
-void RunBatch::CommitAll(bool begin_again) {
+std::optional<VbError> RunBatch::Commit() {
   state_.records_in_batch = 0;
-  std::vector<ado::ConnectionRef> still_batched;
-  for (ado::ConnectionRef& c : state_.batch) {
+  std::optional<VbError> failure;
+  for (const ado::ConnectionRef& c : connections_) {
+    if (failure) break;
+    if (!c->InTransaction()) {
+      failure = VbError(ado::adoerr::kNoTransaction,
+                        "the database ended the transaction before it could be committed", c->Provider());
+      break;
+    }
     try {
       c->CommitTrans();
     } catch (const VbError& e) {
+      failure = e;
+    }
+  }
+  if (failure) Rollback();
+  return failure;
+}
+
+void RunBatch::Rollback() {
+  state_.records_in_batch = 0;
+  for (const ado::ConnectionRef& c : connections_) {
+    while (c->InTransaction()) {
       try {
-        if (on_failure_) on_failure_(e);
+        c->RollbackTrans();
       } catch (const VbError&) {
-        // The report could not be written (the history file); this may run
-        // in a destructor, which must not raise.
-      }
-      try {
-        c->RollbackTrans();  // ends the failed transaction so the next can begin
-      } catch (const VbError&) {
-        // The server may have ended it already; nothing is left to undo.
+        // The connection may be gone, and its transaction with it; nothing
+        // of it is counted as written.
+        break;
       }
     }
-    if (!begin_again) continue;
+  }
+}
+
+std::optional<VbError> RunBatch::Begin() {
+  state_.records_in_batch = 0;
+  for (const ado::ConnectionRef& c : connections_) {
     try {
       c->BeginTrans();
-      still_batched.push_back(c);
-    } catch (const VbError&) {
-      // Goes on without a batch; its writes commit on their own.
+    } catch (const VbError& e) {
+      Rollback();
+      return e;
     }
   }
-  for (const ado::ConnectionRef& c : state_.batch) {
-    if (IsPostgres(*c) && std::find(still_batched.begin(), still_batched.end(), c) == still_batched.end()) {
-      ForgetTransaction(*c);
-    }
-  }
-  state_.batch = std::move(still_batched);
-  state_.savepoint_connections.erase(
-      std::remove_if(state_.savepoint_connections.begin(), state_.savepoint_connections.end(),
-                     [&](const ado::ConnectionRef& c) {
-                       return std::find(state_.batch.begin(), state_.batch.end(), c) == state_.batch.end();
-                     }),
-      state_.savepoint_connections.end());
-  open_ = !state_.batch.empty();
+  return std::nullopt;
 }
 
 StepSavepoints::StepSavepoints(const std::vector<ado::ConnectionRef>& connections) {
@@ -156,24 +166,32 @@ StepSavepoints::StepSavepoints(const std::vector<ado::ConnectionRef>& connection
   }
 }
 
-StepSavepoints::~StepSavepoints() {
+void StepSavepoints::End(bool failed) {
   for (ado::Connection* c : taken_) {
     auto it = std::find(t_contained.begin(), t_contained.end(), c);
     if (it != t_contained.end()) t_contained.erase(it);
   }
   for (auto it = taken_.rbegin(); it != taken_.rend(); ++it) {
+    ado::Connection& c = **it;
+    // The database ended the transaction: the savepoint went with it.
+    if (!c.InTransaction()) continue;
     try {
-      (*it)->CommitTrans();
+      if (failed) {
+        c.RollbackTrans();
+      } else {
+        c.CommitTrans();
+      }
     } catch (const VbError&) {
-      // Refused release: a statement of the step failed. Roll back to the
-      // savepoint; if even that fails the connection is gone, and its
-      // transaction with it.
+      // A refused release (a statement of the step failed on PostgreSQL):
+      // roll back to the savepoint; if even that fails the connection is
+      // gone, and its transaction with it, which the run finds out.
       try {
-        (*it)->RollbackTrans();
+        if (!failed && c.InTransaction()) c.RollbackTrans();
       } catch (const VbError&) {
       }
     }
   }
+  taken_.clear();
 }
 
 }  // namespace veldrane

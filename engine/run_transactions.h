@@ -2,16 +2,16 @@
 //
 // A whole run groups the writes of each TARGET connection into transactions
 // of CommitSize records (RunBatch), so that a long run does not pay one
-// commit per written row. On PostgreSQL a failed statement poisons the
-// transaction around it, so while a PostgreSQL connection is inside a
-// transaction each TARGET step's work runs under a savepoint
-// (StepSavepoints): a failed record is rolled back to it alone and never
-// takes the records before it down.
+// commit per written row. Inside a group each TARGET step's work runs under
+// a savepoint (StepSavepoints): a failed step is rolled back to it alone
+// and never takes the records before it down (on PostgreSQL a failed
+// statement would otherwise poison the whole transaction).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,51 +24,67 @@ struct RunState;
 // True for a connection to a PostgreSQL server.
 bool IsPostgres(const ado::Connection& connection);
 
-// The open connections among `connections` whose writes may be batched: two
-// connections of one provider may reach one database, and one thread
-// holding two transactions there could wait on itself, so such connections
-// keep committing each write on its own.
+// The open connections among `connections` whose writes may be grouped,
+// each once. Connections to one database were made one connection by the
+// run (same identity); two PostgreSQL connections that differ may still
+// reach one database, where one thread holding two transactions could wait
+// on itself, so those keep committing each write on its own.
 std::vector<ado::ConnectionRef> BatchableConnections(const std::vector<ado::ConnectionRef>& connections);
 
-// The batch transactions of one whole run. Begins one transaction on each
-// connection given; RecordDone commits and begins anew every `commit_size`
-// records; Commit (or the destructor, for a run that stops on a failure)
-// commits what was processed. A connection whose transaction cannot be
-// begun writes without one. `on_failure` hears of a commit that failed.
+// The group transactions of one whole run: one transaction on each
+// connection given, spanning up to `commit_size` records. The batch only
+// holds the transactions; the run driver decides when a group is
+// committed, and what happens to the records of a group that is not.
 class RunBatch {
  public:
-  using FailureReport = std::function<void(const VbError&)>;
-  RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections, int32_t commit_size,
-           FailureReport on_failure);
+  // Begins a transaction on each connection; one whose transaction cannot
+  // be begun writes without a group, each statement committed on its own.
+  RunBatch(RunState& state, std::vector<ado::ConnectionRef> connections, int32_t commit_size);
+  // Rolls back what is still open: a group is committed only by Commit,
+  // whose outcome the run accounts for.
   ~RunBatch();
   RunBatch(const RunBatch&) = delete;
   RunBatch& operator=(const RunBatch&) = delete;
 
-  // One more record is processed.
-  void RecordDone();
-  // Commits the open transactions and ends the batch.
-  void Commit();
+  // True while writes are grouped at all.
+  bool active() const { return !connections_.empty(); }
+  // One more record is processed in the open group; true when the group is full.
+  bool RecordDone();
+  // True when every connection still holds its transaction (the database
+  // ends one on its own after some failures: a statement whose conflict
+  // clause rolls back, a full disk).
+  bool Intact();
+  // Commits every open transaction; on the first failure the others are
+  // rolled back and the failure is returned. Nothing is begun again.
+  std::optional<VbError> Commit();
+  // Rolls back whatever is open.
+  void Rollback();
+  // Begins a transaction on every connection; the failure when one cannot
+  // be begun (those begun are rolled back).
+  std::optional<VbError> Begin();
 
  private:
-  void CommitAll(bool begin_again);
-
   RunState& state_;
   int32_t commit_size_;
-  FailureReport on_failure_;
-  bool open_ = false;
+  std::vector<ado::ConnectionRef> connections_;
 };
 
 // Savepoints on the given connections for the span of one TARGET step's
-// transfer: released when the step's statements all went through, rolled
-// back when one of them failed (PostgreSQL then refuses the release). While
-// it lasts, the statements of the step on those connections need no
-// savepoint of their own (IsolateStatements). Never raises.
+// transfer: released when the step went through, rolled back when it
+// failed, so that a failed step leaves nothing of what it did (a
+// formula's SQLExecute included). While it lasts, the statements of the
+// step on those connections need no savepoint of their own
+// (IsolateStatements). Never raises; a connection whose transaction the
+// database ended meanwhile is left alone.
 class StepSavepoints {
  public:
   explicit StepSavepoints(const std::vector<ado::ConnectionRef>& connections);
-  ~StepSavepoints();
+  // Rolls back: a step that did not reach End failed.
+  ~StepSavepoints() { End(true); }
   StepSavepoints(const StepSavepoints&) = delete;
   StepSavepoints& operator=(const StepSavepoints&) = delete;
+
+  void End(bool failed);
 
  private:
   std::vector<ado::Connection*> taken_;  // connections where a savepoint was begun

@@ -7,6 +7,8 @@
 // are the sums of 1..4; Totals(5) = Success(5) + Errors(5) + failures that
 // have no kind. A counter at its 32-bit limit raises Overflow (6) and keeps
 // its value: a wrapped count would be a wrong figure in the history.
+#include <algorithm>
+#include <climits>
 #include <string_view>
 
 #include "core/checked.h"
@@ -72,7 +74,10 @@ void clsProcess::WriteHistoryRow(const std::string& result) {
     SetField(rs, "NAME", Variant(mFilename));
     SetField(rs, "RUNTIME", Variant::Date(s.StartTime));
     SetField(rs, "END", Variant::Date(s.EndTime));
-    SetField(rs, "ROWS", Variant(s.TotalRecords));
+    // A source whose rows could not be counted beforehand still has the
+    // rows it gave: never 0 when rows were read.
+    int64_t rows = s.TotalRecords > 0 ? s.TotalRecords : last_run_.records_read;
+    SetField(rs, "ROWS", Variant(static_cast<int32_t>(std::min<int64_t>(rows, INT32_MAX))));
     SetField(rs, "RINSERTS", Variant(s.Totals[1]));
     SetField(rs, "RUPDATES", Variant(s.Totals[2]));
     SetField(rs, "RDELETED", Variant(s.Totals[4]));

@@ -16,6 +16,7 @@
 #include "localization/bas_utils.h"
 #include "model/c_shape.h"
 #include "platform/db/ado.h"
+#include "platform/db/sql_text.h"
 
 namespace veldrane {
 
@@ -186,7 +187,9 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
   if (objType == aData) {
     const auto* source = std::get_if<tData>(&payload);
     if (mData->State() == ado::adStateClosed && source) {
-      std::string text = source->sourcetype == "table" ? "SELECT * FROM " + source->Source : source->Source;
+      // A table name goes in as a name: it can never end or extend the statement.
+      std::string text =
+          source->sourcetype == "table" ? "SELECT * FROM " + ado::SafeIdentifier(source->Source) : source->Source;
       Absorbing([&] {
         IsolatedOnServer(*cn, [&] {
           // Read row by row where the provider can: a source of millions of

@@ -7,6 +7,7 @@
 #include "engine/target_query.h"
 #include "formulas/script_engine_use.h"
 #include "localization/bas_utils.h"
+#include "platform/db/sql_text.h"
 #include "vbscript/script_control.h"
 
 namespace veldrane {
@@ -35,7 +36,7 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
       const RunState& run = EnsureRunState(run_);
       const auto* payload = std::get_if<tStorage>(&step->objElements);
       if (run.lookup_null && payload) {
-        step->setQuery(SelectNothing(payload->target));
+        step->setQuery(SelectNothing(ado::SafeIdentifier(payload->target)));
       } else {
         step->setQuery(TargetQuery(query, run.query_keyed));
       }

@@ -122,8 +122,7 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
     EngineUsed();  // the engine's error state
     // A formula that fails is a failed record in the log; the mapping gets
     // the empty value and the transfer goes on.
-    ++EnsureRunState(run_).failures_logged;
-    gbLog->AddLog(e.description(), true, mFilename, std::to_string(e.number()), mStatistics.CurrRecord, true);
+    LogFailedRecord(e.description(), e.number());
     return Variant();
   }
 }

@@ -9,7 +9,16 @@ std::shared_ptr<ado::Connection> cShape::cnSource() {
   return cn_source_;
 }
 
-void cShape::cnSource(std::shared_ptr<ado::Connection> connection) { cn_source_ = std::move(connection); }
+void cShape::cnSource(std::shared_ptr<ado::Connection> connection) {
+  // A TARGET step's rows write through the connection they were opened on:
+  // on a new connection they are opened again. (A SOURCE step keeps the
+  // rows it is reading.)
+  if (connection != cn_source_ && objType == aStorage && mData) {
+    mData.reset();
+    ++data_generation_;
+  }
+  cn_source_ = std::move(connection);
+}
 
 void cShape::DebugMode(bool value) {
   if (value == debug_mode_) return;

@@ -199,6 +199,13 @@ int Document::Source(const std::string& caption, const std::string& conn, const 
               {}});
 }
 
+int Document::SourceQuery(const std::string& caption, const std::string& conn, const std::string& sql) {
+  return Add({"data", caption,
+              "<dataconn><connname>src</connname><connstring>" + Escaped(conn) +
+                  "</connstring></dataconn><datasource type=\"query\">" + Escaped(sql) + "</datasource>",
+              {}});
+}
+
 int Document::Target(const std::string& caption, const std::string& conn, const std::string& table,
                      const std::string& operation) {
   return Add({"storage", caption,

@@ -77,6 +77,8 @@ class Document {
   int Start();
   int End();
   int Source(const std::string& caption, const std::string& conn, const std::string& table);
+  // A SOURCE step that reads the rows of a query.
+  int SourceQuery(const std::string& caption, const std::string& conn, const std::string& sql);
   int Target(const std::string& caption, const std::string& conn, const std::string& table, const std::string& operation);
   int Decision(const std::string& caption, const std::string& condition);
   // A mapping of the TARGET step `node`.

@@ -13,28 +13,35 @@ namespace {
 
 RunOutcome Ended(int32_t records) {
   RunOutcome outcome;
-  outcome.started = outcome.ended = true;
+  outcome.summary.end = RunSummary::End::kCompleted;
+  outcome.summary.reached_target = true;
+  outcome.summary.history_written = true;
+  outcome.summary.records_read = records;
   outcome.stats.TotalRecords = records;
   outcome.stats.CurrRecord = records;
   return outcome;
 }
 
-TEST(RunReport, EveryOutcomeHasItsExitStatus) {
+TEST(RunReport, EveryOutcomeHasItsExitStatusAndItsWords) {
   struct Case {
     const char* what;
     RunOutcome outcome;
     int status;
+    const char* words;
   };
   RunOutcome not_started;
+  not_started.summary.end = RunSummary::End::kNotStarted;
+  not_started.summary.failure = "Cannot load 'x.xml'";
   RunOutcome critical = Ended(10);
-  critical.critical = true;
+  critical.summary.end = RunSummary::End::kCritical;
   RunOutcome stopped_silently = Ended(10);
-  stopped_silently.ended = false;
+  stopped_silently.summary.end = RunSummary::End::kFailed;
   RunOutcome cancelled = Ended(10);
+  cancelled.summary.end = RunSummary::End::kCancelled;
   cancelled.stats.CurrRecord = 4;
-  cancelled.cancel_requested = true;
-  RunOutcome cancel_too_late = Ended(10);
-  cancel_too_late.cancel_requested = true;
+  // A source whose rows were not counted is cancelled all the same.
+  RunOutcome cancelled_uncounted = cancelled;
+  cancelled_uncounted.stats.TotalRecords = 0;
   RunOutcome kind_failure = Ended(10);
   kind_failure.stats.Success[1] = kind_failure.stats.Success[5] = 9;
   kind_failure.stats.Errors[1] = kind_failure.stats.Errors[5] = 1;
@@ -44,18 +51,44 @@ TEST(RunReport, EveryOutcomeHasItsExitStatus) {
   kindless_failure.stats.Totals[2] = 9;
   kindless_failure.stats.Totals[5] = 10;  // one failure without a kind
   RunOutcome logged_only = Ended(10);
-  logged_only.logged_failures = 3;  // an Update that found no row counts nothing
+  logged_only.summary.failed_records = 3;  // an Update that found no row counts nothing
+  RunOutcome no_target = Ended(10);
+  no_target.summary.reached_target = false;
+  no_target.summary.flow_problem = "no TARGET step is reached from START";
+  RunOutcome loop = Ended(10);
+  loop.summary.flow_problem = "the flow never reaches END: it loops back to step 'A'";
+  RunOutcome log_error = Ended(10);
+  log_error.log_errors = true;
+  RunOutcome no_history = Ended(10);
+  no_history.summary.history_written = false;
+  no_history.summary.history_error = "Permission denied";
+  RunOutcome no_log_rows = logged_only;
+  no_log_rows.summary.log_rows_error = "No space left on device";
   RunOutcome clean = Ended(10);
   clean.stats.Success[1] = clean.stats.Success[5] = clean.stats.Totals[1] = clean.stats.Totals[5] = 10;
 
   const Case cases[] = {
-      {"not started", not_started, 2},          {"critical", critical, 2},
-      {"stopped silently", stopped_silently, 2}, {"cancelled", cancelled, 130},
-      {"cancel after the last record", cancel_too_late, 0}, {"counted failure", kind_failure, 1},
-      {"failure without a kind", kindless_failure, 1}, {"logged failure", logged_only, 1},
-      {"clean", clean, 0},
+      {"not started", not_started, 2, "could not start: Cannot load"},
+      {"critical", critical, 2, "critical error"},
+      {"stopped silently", stopped_silently, 2, "stopped before the end"},
+      {"cancelled", cancelled, 130, "cancelled after 4 of 10"},
+      {"cancelled, rows not counted", cancelled_uncounted, 130, "cancelled after 4 of an unknown number"},
+      {"counted failure", kind_failure, 1, "1 counted failure"},
+      {"failure without a kind", kindless_failure, 1, "completed with failures"},
+      {"logged failure", logged_only, 1, "3 failed records logged"},
+      {"no TARGET step reached", no_target, 1, "nothing was written: no TARGET step"},
+      {"a loop in the flow", loop, 1, "loops back to step 'A'"},
+      {"errors in the run log", log_error, 1, "the run log holds errors"},
+      {"history row not written", no_history, 3, "history row was NOT written: Permission denied"},
+      {"failure rows not written", no_log_rows, 3, "NOT written to the execution log: No space"},
+      {"clean", clean, 0, "every record succeeded"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ExitStatus(Classify(c.outcome)), c.status) << c.what;
+  for (const Case& c : cases) {
+    RunResult result = Classify(c.outcome);
+    EXPECT_EQ(ExitStatus(result), c.status) << c.what;
+    EXPECT_NE(Describe(result, c.outcome).find(c.words), std::string::npos) << c.what << ": "
+                                                                           << Describe(result, c.outcome);
+  }
 }
 
 TEST(RunReport, CountersTableShowsKindlessFailuresApart) {

@@ -165,5 +165,50 @@ TEST_F(PostgresRunTest, DeleteAndLookupOnTheServer) {
   RunSql(pg, "DROP TABLE " + facts);
 }
 
+TEST_F(PostgresRunTest, GroupWhoseCommitFailsIsWrittenAgainRecordByRecord) {
+  std::string parent = UniqueName("vr_parent");
+  std::string child = UniqueName("vr_child");
+  RunSql(pg, "CREATE TABLE " + parent + " (id INTEGER PRIMARY KEY); INSERT INTO " + parent + " VALUES (1), (2), (4)");
+  RunSql(pg, "CREATE TABLE " + child + " (id INTEGER PRIMARY KEY, parent INTEGER REFERENCES " + parent +
+                 "(id) DEFERRABLE INITIALLY DEFERRED)");
+  flow.Chain({flow.Step(aStart, "START"), flow.Source("SOURCE", "pg", pg, src_table),
+              flow.Target("TARGET", "pg", pg, child, "Insert",
+                          {Mapping("id", "SOURCE([id])"), Mapping("parent", "SOURCE([id])")}),
+              flow.Step(aStop, "END")});
+  p.Run();
+  // Record 3 names no parent: only it fails, at its own commit.
+  EXPECT_EQ(ReadRows(pg, "SELECT id FROM " + child + " ORDER BY id"), (Table{{"1"}, {"2"}, {"4"}}));
+  tStatistic s = p.Statistics();
+  ExpectCounterInvariants(s);
+  EXPECT_EQ(s.Success[1], 3);
+  EXPECT_EQ(s.Errors[1], 1);
+  std::vector<HistoryRow> log = HistoryRows(executionlogdata);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0]["RECORD"], "2");
+  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr("foreign key"));
+  EXPECT_EQ(HistoryRows(executiondata)[0]["RERRORS"], "1");
+  EXPECT_EQ(p.LastRun().groups_redone, 1);
+  RunSql(pg, "DROP TABLE " + child + "; DROP TABLE " + parent);
+}
+
+TEST_F(PostgresRunTest, FormulaWritingThroughAnotherNameJoinsTheRunsTransaction) {
+  RunSql(pg, "INSERT INTO " + dst_table + " VALUES (2, 'taken', NULL, NULL)");
+  // The source's rows are marked through the source's own connection name;
+  // the target writes under another name to the same database.
+  p.Formulas()->AddFormula("Mark", "Function Main\r\n  Dim done\r\n  done = SQLExecute(\"SOURCE\", \"UPDATE " + src_table +
+                                       " SET city = 'done' WHERE id = \" & SOURCE(\"id\"), \"\")\r\n"
+                                       "  Main = \"marked\"\r\nEnd Function");
+  flow.Chain({flow.Step(aStart, "START"), flow.Source("SOURCE", "pgsrc", pg, src_table),
+              flow.Target("TARGET", "pgdst", pg, dst_table, "Insert",
+                          {Mapping("id", "SOURCE([id])"), Mapping("name", "SOURCE([name])"),
+                           Mapping("note", "FORMULA!Mark")}),
+              flow.Step(aStop, "END")});
+  p.Run();
+  EXPECT_EQ(p.Statistics().Success[1], 3);
+  // Record 2 failed: its mark was undone with it.
+  EXPECT_EQ(ReadRows(pg, "SELECT id, city FROM " + src_table + " ORDER BY id"),
+            (Table{{"1", "done"}, {"2", "Rome"}, {"3", "done"}, {"4", "done"}}));
+}
+
 }  // namespace
 }  // namespace veldrane::run_testing

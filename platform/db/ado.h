@@ -394,6 +394,16 @@ class Connection : public Object {
   std::string TypeName() const override { return "Connection"; }
   Variant Invoke(std::string_view name, InvokeKind kind, Args args) override;
 
+  // Internal: true while a transaction begun through this connection is
+  // still open in the database. When the database ended it on its own (a
+  // refused commit, a statement that rolls the transaction back, a full
+  // disk), the nesting is forgotten, so that the next BeginTrans starts
+  // afresh, and false is returned. False when closed.
+  bool InTransaction();
+  // Internal: what names the database this connection reaches (a SQLite
+  // file by device and inode, a server by its connection string); two open
+  // connections with the same non-empty identity reach one database.
+  std::string DatabaseIdentity() const;
   // Internal: the open provider session, for recordsets of this connection;
   // raises 3704 when closed.
   ProviderSession& session();

@@ -169,6 +169,20 @@ void Connection::RollbackTrans() {
   --transaction_level_;
 }
 
+bool Connection::InTransaction() {
+  if (!open_ || !session_ || transaction_level_ == 0) return false;
+  if (session_->TransactionOpen()) return true;
+  transaction_level_ = 0;
+  return false;
+}
+
+std::string Connection::DatabaseIdentity() const {
+  if (!open_ || !session_) return {};
+  std::string identity = session_->Identity();
+  if (identity.empty() && KindOf(provider_) == ProviderKind::Postgres) identity = "PostgreSQL:" + connection_string_;
+  return identity;
+}
+
 Variant Connection::Invoke(std::string_view name, InvokeKind kind, Args args) {
   static const MemberTable<Connection> table = [] {
     MemberTable<Connection> t;

@@ -255,6 +255,8 @@ class PgSession : public ProviderSession {
 
   std::vector<VbError> TakeWarnings() override { return std::exchange(warnings_, {}); }
 
+  bool TransactionOpen() const override { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+
  private:
   // What a query text needs on its next run: the statement that runs, and
   // the description of its result, valid while the result keeps its shape.

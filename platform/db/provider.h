@@ -151,6 +151,14 @@ class ProviderSession {
   virtual void Begin(int32_t level) = 0;
   virtual void Commit(int32_t level) = 0;
   virtual void Rollback(int32_t level) = 0;
+  // True while the database holds a transaction open on this session. The
+  // database may end one on its own: a commit it refused, a statement whose
+  // conflict clause rolls back, a full disk.
+  virtual bool TransactionOpen() const = 0;
+  // What names the database itself, so that two sessions with the same
+  // non-empty identity are known to reach one database; empty when the
+  // session cannot tell.
+  virtual std::string Identity() const { return {}; }
 
   // Write-back of one row. Insert and Update set `stored` to the stored
   // values of `returning` (in that order), Empty for a value stored as it

@@ -225,6 +225,23 @@ bool IsTableName(std::string_view source) {
   return tokens.size() == 3 && name(0) && IsPunct(source, tokens[1], '.') && name(2);
 }
 
+std::string SafeIdentifier(std::string_view name) {
+  if (IsTableName(name)) return std::string(name);
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+std::string_view StatementBody(std::string_view sql) {
+  auto tokens = TokenizeSql(sql);
+  while (!tokens.empty() && IsPunct(sql, tokens.back(), ';')) tokens.pop_back();
+  if (tokens.empty()) return sql.substr(0, 0);
+  return sql.substr(0, tokens.back().end);
+}
+
 bool IsRowQuery(std::string_view sql) {
   auto tokens = TokenizeSql(sql);
   if (tokens.empty()) return false;

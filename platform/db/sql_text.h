@@ -43,6 +43,17 @@ SelectShape AnalyzeSelect(std::string_view sql);
 // optionally qualified by a schema).
 bool IsTableName(std::string_view source);
 
+// `name` as it can stand in a statement: unchanged when it is a table or
+// column name (an identifier, quoted or bracketed or not, optionally
+// qualified), else quoted as one identifier with its double quotes doubled,
+// so that a name such as "X --" or "X; DROP" can never change the statement
+// it is put into.
+std::string SafeIdentifier(std::string_view name);
+
+// The statement without what trails it: blanks, comments and semicolons
+// after its last word, so that it can be wrapped in another statement.
+std::string_view StatementBody(std::string_view sql);
+
 // True when `sql` begins with SELECT, WITH or VALUES (statements that
 // return rows whether or not there are any).
 bool IsRowQuery(std::string_view sql);

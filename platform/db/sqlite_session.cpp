@@ -45,10 +45,12 @@ bool IsSchemaChange(std::string_view sql) {
 
 class SqliteSession : public ProviderSession {
  public:
-  SqliteSession(sqlite3* db, std::string path) : db_(db), path_(std::move(path)), file_(CanonicalFile(path_)) {}
+  SqliteSession(sqlite3* db, std::string path, bool read_only)
+      : db_(db), path_(std::move(path)), file_(CanonicalFile(path_)), identity_(FileIdentity(path_, read_only)) {}
   ~SqliteSession() override {
     MaterializeStreams(db_, std::string());  // they keep their rows; the handle goes
     for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+    for (auto& [sql, stmt] : control_) sqlite3_finalize(stmt);
     sqlite3_close_v2(db_);
   }
 
@@ -113,6 +115,7 @@ class SqliteSession : public ProviderSession {
     // prepared statements and plans of recordset queries; it writes nothing.
     if (IsSingleRowQuery(sql)) return Query(sql, /*updatable=*/false);
     MaterializeStreams(db_, file_);
+    SendSavepoints();  // the text may write anything
     std::optional<Rowset> last;
     const char* tail = sql.data();
     const char* end = sql.data() + sql.size();
@@ -146,20 +149,40 @@ class SqliteSession : public ProviderSession {
     return last;
   }
 
-  void Begin(int32_t level) override { Run(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level)); }
+  // A savepoint inside a transaction is held back until something needs it.
+  // A TARGET step runs under one for every record, and its only write is
+  // usually the row it saves: one statement, which SQLite undoes by itself
+  // when it fails, so that write goes without. Any other write (a
+  // formula's SQLExecute, a second row written in the same span) sends the
+  // savepoints first, and rolling back to them undoes it.
+  void Begin(int32_t level) override {
+    if (level > 1 && TransactionOpen()) {
+      if (pending_.empty()) unguarded_write_ = false;
+      pending_.push_back(level);
+      return;
+    }
+    pending_.clear();
+    Control(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level));
+  }
   void Commit(int32_t level) override {
+    if (TakePending(level)) return;
+    if (level == 1) pending_.clear();
     MaterializeStreams(db_, file_);
-    Run(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level));
+    Control(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level));
   }
   void Rollback(int32_t level) override {
+    if (TakePending(level)) return;
     MaterializeStreams(db_, file_);
     if (level == 1) {
-      Run("ROLLBACK");
+      pending_.clear();
+      Control("ROLLBACK");
     } else {
-      Run("ROLLBACK TO veldrane_" + std::to_string(level));
-      Run("RELEASE veldrane_" + std::to_string(level));
+      Control("ROLLBACK TO veldrane_" + std::to_string(level));
+      Control("RELEASE veldrane_" + std::to_string(level));
     }
   }
+  bool TransactionOpen() const override { return sqlite3_get_autocommit(db_) == 0; }
+  std::string Identity() const override { return identity_; }
 
   // Without RETURNING: SQLite runs a RETURNING statement through a temporary
   // table, which costs more than the insert itself. The stored row is known
@@ -167,6 +190,7 @@ class SqliteSession : public ProviderSession {
   // to their defaults are read back, by rowid.
   void Insert(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
+    GuardRowWrite();
     LastWrite& last = last_insert_;
     if (!Current(last, write)) {
       last.shape = 0;
@@ -216,6 +240,7 @@ class SqliteSession : public ProviderSession {
   // The row keeps its rowid, and the values written are the values held: nothing to read back.
   void Update(const RowWrite& write, std::vector<Variant>& stored) override {
     MaterializeStreams(db_, file_);
+    GuardRowWrite();
     LastWrite& last = last_update_;
     if (!Current(last, write)) {
       last.shape = 0;
@@ -232,6 +257,7 @@ class SqliteSession : public ProviderSession {
 
   void Delete(const RowWrite& write) override {
     MaterializeStreams(db_, file_);
+    GuardRowWrite();
     sqlite3_stmt* stmt = Statement(BuildDeleteSql(write, Placeholder));
     BindAll(stmt, write.key_values, 1);
     RunWrite(stmt, write, /*must_match=*/true);
@@ -648,11 +674,59 @@ class SqliteSession : public ProviderSession {
     return stmt;
   }
 
-  void Run(const std::string& sql) {
-    char* message = nullptr;
-    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
-    if (message) sqlite3_free(message);
-    if (rc != SQLITE_OK) throw Failure(rc);
+  // Sends the held-back savepoints, in order. When the database has ended
+  // the transaction meanwhile they are dropped: sent now, they would begin
+  // a new transaction nobody asked for.
+  void SendSavepoints() {
+    if (pending_.empty()) return;
+    std::vector<int32_t> levels = std::move(pending_);
+    pending_.clear();
+    if (!TransactionOpen()) return;
+    for (int32_t level : levels) Control("SAVEPOINT veldrane_" + std::to_string(level));
+  }
+  // The first row written under held-back savepoints goes without them;
+  // a second sends them. What the first did stays if it succeeded and the
+  // span is then rolled back (a step's row write is its last act, so a
+  // step does not fail after it), and so do the changes a trigger made
+  // before a RAISE(FAIL) of its own, which FAIL keeps by definition.
+  void GuardRowWrite() {
+    if (pending_.empty()) return;
+    if (!unguarded_write_) {
+      unguarded_write_ = true;
+      return;
+    }
+    SendSavepoints();
+  }
+  // True when `level` was held back and is now dropped unsent.
+  bool TakePending(int32_t level) {
+    if (level <= 1 || pending_.empty() || pending_.back() != level) return false;
+    pending_.pop_back();
+    if (pending_.empty()) unguarded_write_ = false;
+    return true;
+  }
+
+  // Transaction control runs once or twice per record (a savepoint around
+  // every TARGET step): prepared once and kept apart from the statement
+  // cache, whose clearing would only prepare them again.
+  void Control(const std::string& sql) {
+    auto it = control_.find(sql);
+    if (it == control_.end()) {
+      sqlite3_stmt* stmt = nullptr;
+      int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                  nullptr);
+      if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        throw Failure(rc);
+      }
+      it = control_.emplace(sql, stmt).first;
+    }
+    int rc = sqlite3_step(it->second);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      VbError error = Failure(rc);
+      sqlite3_reset(it->second);
+      throw error;
+    }
+    sqlite3_reset(it->second);
   }
 
   void ForgetSchema() {
@@ -677,10 +751,23 @@ class SqliteSession : public ProviderSession {
     return ec ? path : canonical.string();
   }
 
+  // The file by device and inode (links and other spellings of its path
+  // name it too), marked when read-only: a writer must not share it.
+  static std::string FileIdentity(const std::string& path, bool read_only) {
+    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) return std::string();
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return std::string();
+    return "SQLite:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + (read_only ? ":ro" : "");
+  }
+
   sqlite3* db_;
   std::string path_;
   std::string file_;
+  std::string identity_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  std::unordered_map<std::string, sqlite3_stmt*> control_;  // BEGIN, COMMIT, savepoints
+  std::vector<int32_t> pending_;  // savepoint levels begun but not yet sent, innermost last
+  bool unguarded_write_ = false;  // a row was written under them without sending them
   PlanMap plans_[2];  // read-only, updatable
   std::unordered_map<std::string, TableInfo> table_info_;
   LastWrite last_insert_;
@@ -728,7 +815,7 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const ConnectionString& cs, s
     sqlite3_close_v2(db);
     throw VbError(adoerr::kProviderFailure, text + ": '" + *path + "'", "SQLite");
   }
-  return std::make_unique<SqliteSession>(db, *path);
+  return std::make_unique<SqliteSession>(db, *path, read_only);
 }
 
 }  // namespace veldrane::ado
