@@ -12,7 +12,7 @@
 
 namespace veldrane::vbs::ast {
 
-enum class ExprKind : uint8_t { Literal, Name, Member, Call, Unary, Binary, New, Me, Paren };
+enum class ExprKind : uint8_t { Literal, Name, Member, Call, Unary, Binary, New, Me, Paren, Missing };
 
 enum class BinOp : uint8_t {
   Imp, Eqv, Xor, Or, And,
@@ -71,6 +71,11 @@ struct MeExpr : Expr {
 struct ParenExpr : Expr {
   ParenExpr(Pos p, ExprPtr e) : Expr(ExprKind::Paren, p), inner(std::move(e)) {}
   ExprPtr inner;
+};
+
+// An argument left out of a list ("FormatNumber(x,,,-1)"): the parameter's default.
+struct MissingExpr : Expr {
+  explicit MissingExpr(Pos p) : Expr(ExprKind::Missing, p) {}
 };
 
 enum class StmtKind : uint8_t {

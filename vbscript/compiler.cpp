@@ -72,7 +72,6 @@ struct Compiler::Impl {
   bool option_explicit = false;
   Proc* proc = nullptr;            // the procedure being compiled
   const ClassDef* cls = nullptr;   // its class
-  int with_depth = 0;
 
   [[noreturn]] void Fail(int32_t number, Pos pos) { ThrowCompileError(number, *src, pos); }
 
@@ -162,19 +161,22 @@ struct Compiler::Impl {
   // The object of a member access, and whether it is Me (private members allowed).
   ExprPtr MemberObject(ast::MemberExpr& m, bool& is_me) {
     is_me = false;
-    if (!m.object) {
-      if (with_depth == 0) Fail(cerr::kSyntax, m.pos);
-      return MakeWithObject(m.pos);
-    }
+    // Outside any With, ".name" fails when it runs (505), not when it compiles.
+    if (!m.object) return MakeWithObject(m.pos);
     if (m.object->kind == ast::ExprKind::Me) {
-      is_me = true;
+      // Me outside a class is the global object, reached like any other object.
+      is_me = (proc ? cls : (outer ? outer->owner : nullptr)) != nullptr;
       return MakeMe(m.object->pos);
     }
     return Expr(*m.object);
   }
 
-  ExprPtr Call(ast::Expr& callee, ast::ExprList& arg_asts, Pos pos) {
+  ExprPtr Call(ast::Expr& callee_ast, ast::ExprList& arg_asts, Pos pos) {
     ExprList args = Exprs(arg_asts);
+    // "(F)(x)" calls F with x, as "F(x)" does.
+    ast::Expr* stripped = &callee_ast;
+    while (stripped->kind == ast::ExprKind::Paren) stripped = static_cast<ast::ParenExpr*>(stripped)->inner.get();
+    ast::Expr& callee = *stripped;
     if (callee.kind == ast::ExprKind::Name) {
       return NameCall(static_cast<ast::NameExpr&>(callee).name, callee.pos, std::move(args));
     }
@@ -214,6 +216,7 @@ struct Compiler::Impl {
       case ast::ExprKind::New: return MakeNew(e.pos, interp.Intern(static_cast<ast::NewExpr&>(e).class_name));
       case ast::ExprKind::Me: return MakeMe(e.pos);
       case ast::ExprKind::Paren: return MakeParen(e.pos, Expr(*static_cast<ast::ParenExpr&>(e).inner));
+      case ast::ExprKind::Missing: return MakeLiteral(e.pos, Variant(), false);
     }
     return nullptr;
   }
@@ -356,9 +359,7 @@ struct Compiler::Impl {
       case ast::StmtKind::With: {
         auto& w = static_cast<ast::WithStmt&>(s);
         ExprPtr obj = Expr(*w.object);
-        ++with_depth;
         StmtList body = Stmts(w.body);
-        --with_depth;
         return MakeWith(pos, src, std::move(obj), std::move(body));
       }
       case ast::StmtKind::Exit: {

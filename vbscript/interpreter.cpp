@@ -345,6 +345,11 @@ ObjectRef Interpreter::NewObject(const Cell& cell) {
 
 ObjectRef Interpreter::err_ref() const { return err_; }
 
+ObjectRef Interpreter::global_object() {
+  if (!global_object_) global_object_ = NewGlobalObject(*this);
+  return global_object_;
+}
+
 void Interpreter::RecordError(const VbError& error) { err_->Set(error); }
 
 Variant Interpreter::CallIntrinsic(Intrinsic which, Frame& f, const ExprList& args) {

@@ -54,6 +54,8 @@ class Interpreter {
   ObjectRef NewObject(const Cell& cell);
   // Eval, Execute, ExecuteGlobal, GetRef, CreateObject.
   Variant CallIntrinsic(Intrinsic which, Frame& f, const ExprList& args);
+  // Me outside a class (one object for the engine's life, so Me Is Me).
+  ObjectRef global_object();
   // The Err object.
   ErrObject& err() { return *err_; }
   ObjectRef err_ref() const;
@@ -93,6 +95,7 @@ class Interpreter {
   std::unordered_map<std::string, std::shared_ptr<const CompiledBlock>> code_cache_;
   std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>> expr_cache_;
   std::shared_ptr<ErrObject> err_;
+  ObjectRef global_object_;
   std::shared_ptr<Interpreter*> self_;
   int depth_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -210,7 +211,10 @@ class Lexer {
     }
   }
 
-  // &Hff, &O17, optionally with a trailing & that makes the value a Long.
+  // &Hff, &O17, optionally with a trailing & that reads the digits as 32
+  // bits. Without it, four hex digits or fewer are 16 bits (&HFFFF is -1). The
+  // subtype is the smallest that holds the value, as for decimal literals:
+  // &H10& is an Integer, &HFFFF& a Long.
   void LexRadix(Pos pos, bool space) {
     int base = (text_[i_ + 1] == 'h' || text_[i_ + 1] == 'H') ? 16 : 8;
     i_ += 2;
@@ -236,10 +240,12 @@ class Lexer {
     }
     Push(Tok::Number, pos, space);
     Token& t = tokens_.back();
-    if (v <= 0xFFFF && !force_long) {
-      t.value = Variant(static_cast<int16_t>(static_cast<uint16_t>(v)));
+    int32_t value = v <= 0xFFFF && !force_long ? static_cast<int16_t>(static_cast<uint16_t>(v))
+                                               : static_cast<int32_t>(static_cast<uint32_t>(v));
+    if (value >= INT16_MIN && value <= INT16_MAX) {
+      t.value = Variant(static_cast<int16_t>(value));
     } else {
-      t.value = Variant(static_cast<int32_t>(static_cast<uint32_t>(v)));
+      t.value = Variant(value);
     }
   }
 
@@ -285,7 +291,12 @@ class Lexer {
       case ')': type = Tok::RParen; break;
       case ',': type = Tok::Comma; break;
       case '.': type = Tok::Dot; break;
-      case '=': type = Tok::Eq; break;
+      // "=>" and "=<" are accepted spellings of ">=" and "<=", as "><" is of "<>".
+      case '=':
+        if (next == '>') type = Tok::Ge, len = 2;
+        else if (next == '<') type = Tok::Le, len = 2;
+        else type = Tok::Eq;
+        break;
       case '+': type = Tok::Plus; break;
       case '-': type = Tok::Minus; break;
       case '*': type = Tok::Star; break;
@@ -300,6 +311,7 @@ class Lexer {
         break;
       case '>':
         if (next == '=') type = Tok::Ge, len = 2;
+        else if (next == '<') type = Tok::Ne, len = 2;
         else type = Tok::Gt;
         break;
       default: Fail(cerr::kInvalidCharacter, pos);

@@ -157,7 +157,7 @@ class Me final : public Expr {
  public:
   using Expr::Expr;
   Variant Eval(Frame& f) const override {
-    if (!f.me) throw VbError::ObjectRequired();
+    if (!f.me) return Variant(f.interp.global_object());
     return Variant(f.me->shared_from_this());
   }
 };
@@ -166,7 +166,7 @@ class WithObject final : public Expr {
  public:
   using Expr::Expr;
   Variant Eval(Frame& f) const override {
-    if (f.with_stack.empty()) throw VbError::ObjectRequired();
+    if (f.with_stack.empty()) throw Runtime(rerr::kUnqualifiedReference);
     return f.with_stack.back();
   }
 };

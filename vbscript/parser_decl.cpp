@@ -159,7 +159,8 @@ std::unique_ptr<ProcDecl> Parser::ParseProc(bool is_public, bool is_default, boo
   }
   Pos name_pos = Peek().pos;
   proc->name = ExpectIdentifier();
-  if (Accept(Tok::LParen) && !Accept(Tok::RParen)) {
+  bool has_list = Accept(Tok::LParen);
+  if (has_list && !Accept(Tok::RParen)) {
     while (true) {
       Param param;
       if (AcceptKw(Kw::ByVal)) param.byval = true;
@@ -183,7 +184,8 @@ std::unique_ptr<ProcDecl> Parser::ParseProc(bool is_public, bool is_default, boo
   if ((proc->kind == ProcKind::PropertyLet || proc->kind == ProcKind::PropertySet) && proc->params.empty()) {
     FailAt(cerr::kLetSetNeedsArgument, name_pos);
   }
-  ExpectEndOfStatement();
+  // After a parameter list the body may start on the same line: "Sub S() x End Sub".
+  if (!has_list) ExpectEndOfStatement();
 
   bool saved_in_proc = in_proc_;
   ProcKind saved_kind = proc_kind_;

@@ -50,15 +50,17 @@ int BinaryLevel(const Token& t, BinOp& op) {
 // expression -> operand(0)
 ExprPtr Parser::ParseExpression() {
   Depth guard(*this);
-  ExprPtr lhs;
-  if (Peek().Is(Kw::Not)) {
-    Pos pos = Next().pos;
-    ExprPtr operand = ParseBinaryFrom(ParseUnary(), kCompareLevel);
-    lhs = std::make_unique<UnaryExpr>(pos, UnOp::Not, std::move(operand));
-  } else {
-    lhs = ParseUnary();
-  }
+  ExprPtr lhs = Peek().Is(Kw::Not) ? ParseNot() : ParseUnary();
   return ParseBinaryFrom(std::move(lhs), 0);
+}
+
+// not -> 'Not' ( not | unary { binop(level >= comparison) operand } )
+// Not takes what binds tighter than itself, and may be repeated ("Not Not x").
+ExprPtr Parser::ParseNot() {
+  Depth guard(*this);
+  Pos pos = Next().pos;
+  ExprPtr operand = Peek().Is(Kw::Not) ? ParseNot() : ParseBinaryFrom(ParseUnary(), kCompareLevel);
+  return std::make_unique<UnaryExpr>(pos, UnOp::Not, std::move(operand));
 }
 
 // operand(level) -> ['Not'] unary { binop(level' >= level) operand(level' + 1) }
@@ -70,10 +72,8 @@ ExprPtr Parser::ParseBinaryFrom(ExprPtr lhs, int min_level) {
     Pos pos = Next().pos;
     ExprPtr rhs;
     if (Peek().Is(Kw::Not)) {
-      // "a And Not b": Not takes what binds tighter than itself.
-      Pos not_pos = Next().pos;
-      ExprPtr operand = ParseBinaryFrom(ParseUnary(), kCompareLevel);
-      rhs = std::make_unique<UnaryExpr>(not_pos, UnOp::Not, std::move(operand));
+      // "a And Not b".
+      rhs = ParseNot();
       if (level > kNotLevel) rhs = ParseBinaryFrom(std::move(rhs), level + 1);
     } else {
       rhs = ParseBinaryFrom(ParseUnary(), level + 1);
@@ -135,7 +135,6 @@ ExprPtr Parser::ParsePrimary() {
     case Kw::Empty: Next(); return std::make_unique<LiteralExpr>(pos, Variant());
     case Kw::Nothing: Next(); return std::make_unique<LiteralExpr>(pos, Variant::Nothing());
     case Kw::Me:
-      if (!in_class_) Fail(cerr::kInvalidMe);
       Next();
       return ParsePostfix(std::make_unique<MeExpr>(pos), false);
     case Kw::New: {
@@ -172,12 +171,16 @@ ExprPtr Parser::ParsePostfix(ExprPtr base, bool statement_head) {
   }
 }
 
-// arguments -> expression { ',' expression } ')'   (the '(' is consumed)
+// arguments -> [ expression ] { ',' [ expression ] } ')'   (the '(' is consumed)
 ExprList Parser::ParseArgList() {
   ExprList args;
   if (Accept(Tok::RParen)) return args;
   while (true) {
-    args.push_back(ParseExpression());
+    if (Peek().type == Tok::Comma || Peek().type == Tok::RParen) {
+      args.push_back(std::make_unique<MissingExpr>(Peek().pos));
+    } else {
+      args.push_back(ParseExpression());
+    }
     if (Accept(Tok::Comma)) continue;
     Expect(Tok::RParen, cerr::kExpectedRParen);
     return args;

@@ -21,6 +21,7 @@ class Parser {
   // --- expressions (parser_expr.cpp)
   ast::ExprPtr ParseExpression();
   ast::ExprPtr ParseBinaryFrom(ast::ExprPtr lhs, int min_level);
+  ast::ExprPtr ParseNot();
   ast::ExprPtr ParseUnary();
   ast::ExprPtr ParsePrimary();
   ast::ExprPtr ParsePostfix(ast::ExprPtr base, bool statement_head);
@@ -46,6 +47,7 @@ class Parser {
   ast::StmtPtr ParseAssignOrCall();
   void ExpectEndOfStatement();
   bool AtEndOfStatement() const;
+  bool CanStartStatement(const Token& t) const;
 
   // --- declarations (parser_decl.cpp)
   void ParseDimList(std::vector<ast::VarDecl>& out, bool redim);

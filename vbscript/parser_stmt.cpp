@@ -40,7 +40,10 @@ void Parser::ParseBlock(StmtList& out, std::initializer_list<Kw> stops) {
     for (Kw k : stops) stop = stop || t.Is(k);
     if (stop) break;
     if (StmtPtr s = ParseStatement(false)) out.push_back(std::move(s));
-    ExpectEndOfStatement();
+    // The End that closes the block may follow a statement on its line: "x End Sub".
+    bool closes = false;
+    for (Kw k : stops) closes = closes || (k == Kw::End && Peek().Is(Kw::End));
+    if (!closes) ExpectEndOfStatement();
   }
   single_line_if_ = saved_single;
 }
@@ -104,6 +107,18 @@ StmtPtr Parser::ParseStatement(bool single_line) {
   }
 }
 
+bool Parser::CanStartStatement(const Token& t) const {
+  if (t.type == Tok::Dot) return true;
+  if (t.type != Tok::Name) return false;
+  switch (t.kw) {
+    case Kw::Dim: case Kw::ReDim: case Kw::Const: case Kw::Erase: case Kw::If: case Kw::Select: case Kw::For:
+    case Kw::Do: case Kw::While: case Kw::With: case Kw::Exit: case Kw::On: case Kw::Call: case Kw::Set: case Kw::Me:
+      return true;
+    default:
+      return t.IsIdentifier();
+  }
+}
+
 // if -> 'If' expression 'Then' newline block { 'ElseIf' expression 'Then' block }
 //       [ 'Else' block ] 'End' 'If'
 //     | 'If' expression 'Then' statements [ 'Else' statements ]   (one line)
@@ -143,25 +158,32 @@ StmtPtr Parser::ParseIf() {
   }
 }
 
-// statements -> statement { ':' statement }, up to the end of the line or Else
+// statements -> statement { ':' statement }, up to the end of the line, Else
+// or an 'End' 'If' on the same line ("If a Then b End If")
 void Parser::ParseSingleLineIf(IfStmt& stmt) {
   bool saved = single_line_if_;
   single_line_if_ = true;
+  bool closed = false;
   auto parse_part = [&](StmtList& out, bool allow_else) {
     while (true) {
       const Token& t = Peek();
       if (t.type == Tok::Newline || t.type == Tok::End) return;
+      if (t.Is(Kw::End) && Peek(1).Is(Kw::If)) {
+        pos_ += 2;
+        closed = true;
+        return;
+      }
       if (t.Is(Kw::Else)) {
         if (allow_else) return;
         Fail(cerr::kExpectedEndOfStatement);
       }
       if (Accept(Tok::Colon)) continue;
       if (StmtPtr s = ParseStatement(true)) out.push_back(std::move(s));
-      ExpectEndOfStatement();
+      if (!(Peek().Is(Kw::End) && Peek(1).Is(Kw::If))) ExpectEndOfStatement();
     }
   };
   parse_part(stmt.branches.back().body, true);
-  if (AcceptKw(Kw::Else)) {
+  if (!closed && AcceptKw(Kw::Else)) {
     stmt.has_else = true;
     parse_part(stmt.else_body, false);
   }
@@ -188,7 +210,8 @@ StmtPtr Parser::ParseSelect() {
       clause.pos = pos;
       clause.values.push_back(ParseExpression());
       while (Accept(Tok::Comma)) clause.values.push_back(ParseExpression());
-      ExpectEndOfStatement();
+      // The first statement may follow the values on their line: "Case 1  x = 2".
+      if (!AtEndOfStatement() && !CanStartStatement(Peek())) Fail(cerr::kExpectedEndOfStatement);
       ParseBlock(clause.body, kBlockStops);
       stmt->cases.push_back(std::move(clause));
       continue;
@@ -313,7 +336,7 @@ StmtPtr Parser::ParseOnError() {
   return std::make_unique<OnErrorStmt>(pos, false);
 }
 
-// head -> '.' name | 'Me' | name
+// head -> '.' name | 'Me' | '(' expression ')' | name
 ExprPtr Parser::ParseStatementHead() {
   ExprPtr head;
   const Token& t = Peek();
@@ -322,8 +345,13 @@ ExprPtr Parser::ParseStatementHead() {
     if (Peek().type != Tok::Name) Fail(cerr::kExpectedIdentifier);
     head = std::make_unique<MemberExpr>(t.pos, nullptr, Next().text);
   } else if (t.Is(Kw::Me)) {
-    if (!in_class_) Fail(cerr::kInvalidMe);
     head = std::make_unique<MeExpr>(Next().pos);
+  } else if (t.type == Tok::LParen) {
+    // "Call (F)(x)", "Call (New C).Method()".
+    Pos pos = Next().pos;
+    ExprPtr inner = ParseExpression();
+    Expect(Tok::RParen, cerr::kExpectedRParen);
+    head = std::make_unique<ParenExpr>(pos, std::move(inner));
   } else {
     Pos name_pos = t.pos;
     head = std::make_unique<NameExpr>(name_pos, ExpectIdentifier());
@@ -370,7 +398,6 @@ StmtPtr Parser::ParseAssignOrCall() {
     if (Peek().type != Tok::Name) Fail(cerr::kExpectedIdentifier);
     head = std::make_unique<MemberExpr>(pos, nullptr, Next().text);
   } else if (t.Is(Kw::Me)) {
-    if (!in_class_) Fail(cerr::kInvalidMe);
     head = std::make_unique<MeExpr>(Next().pos);
   } else {
     head = std::make_unique<NameExpr>(pos, Next().text);

@@ -82,6 +82,7 @@ inline constexpr int32_t kSubNotDefined = 35;
 inline constexpr int32_t kForNotInitialized = 92;
 inline constexpr int32_t kCannotCreate = 429;
 inline constexpr int32_t kUndefinedVariable = 500;
+inline constexpr int32_t kUnqualifiedReference = 505;
 inline constexpr int32_t kIllegalAssignment = 501;
 inline constexpr int32_t kClassNotDefined = 506;
 inline constexpr int32_t kArrayLocked = 10;

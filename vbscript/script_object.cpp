@@ -67,7 +67,44 @@ class ProcRef final : public Object {
   std::weak_ptr<Interpreter*> engine_;
 };
 
+// Me outside a class: the script's global names as members of one object.
+class GlobalObject final : public Object {
+ public:
+  explicit GlobalObject(std::weak_ptr<Interpreter*> engine) : engine_(std::move(engine)) {}
+  std::string TypeName() const override { return "Object"; }
+  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override {
+    std::shared_ptr<Interpreter*> handle = engine_.lock();
+    if (!handle || !*handle) throw VbError::ObjectNotSet();
+    if (name.empty()) throw VbError::NotSupported();
+    Cell& cell = *(*handle)->Intern(name);
+    switch (cell.kind) {
+      case Cell::Kind::Procedure:
+        if (kind != InvokeKind::Get) break;
+        return (*handle)->CallProcValues(*cell.proc, nullptr, args);
+      case Cell::Kind::Variable:
+        if (kind != InvokeKind::Get && args.size() == 1) {
+          if (kind == InvokeKind::Set && !args[0].IsObject()) throw VbError::ObjectRequired();
+          cell.value = kind == InvokeKind::Let ? LetValue(args[0]) : args[0];
+          return Variant();
+        }
+        [[fallthrough]];
+      case Cell::Kind::Constant:
+      case Cell::Kind::NamedObject:
+        if (kind != InvokeKind::Get) break;
+        return args.empty() ? cell.value : IndexValues(cell.value, args);
+      default:
+        break;
+    }
+    throw VbError::NotSupported(name);
+  }
+
+ private:
+  std::weak_ptr<Interpreter*> engine_;
+};
+
 }  // namespace
+
+ObjectRef NewGlobalObject(Interpreter& interp) { return std::make_shared<GlobalObject>(interp.handle()); }
 
 ScriptObject::ScriptObject(std::shared_ptr<const ClassDef> cls, std::weak_ptr<Interpreter*> engine)
     : cls_(std::move(cls)), engine_(std::move(engine)), fields_(cls_->field_names.size()) {

@@ -43,6 +43,10 @@ class ScriptObject : public Object {
 // A new instance of a script class, after its Class_Initialize.
 ObjectRef NewScriptObject(Interpreter& interp, std::shared_ptr<const ClassDef> cls);
 
+// What Me is outside a class: the global names (variables, constants,
+// procedures, named objects) as its members.
+ObjectRef NewGlobalObject(Interpreter& interp);
+
 // What GetRef returns: calling its default member calls the procedure.
 ObjectRef NewProcRef(Interpreter& interp, std::shared_ptr<const Proc> proc);
 

@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"Exit Do", 1039, 1, 6},                                // invalid exit
         Row{"Sub S\n  Exit Function\nEnd Sub", 1039, 2, 8},        // invalid exit
         Row{"Next", 1055, 1, 1},                                   // unexpected Next
+        Row{"Sub S x\nEnd Sub", 1025, 1, 7},                      // a body on the header line needs the list
         Row{"Loop", 1038, 1, 1},                                   // loop without do
-        Row{"x = Me", 1037, 1, 5},                                 // Me outside a class
         Row{"Foo(1, 2)", 1044, 1, 4},                              // parentheses on a Sub call
         Row{"Class C\n  Public Default Function A()\n  End Function\n  Public Default Function B()\n  End Function\nEnd Class",
             1052, 4, 3},
