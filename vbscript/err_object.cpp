@@ -5,12 +5,36 @@
 
 namespace veldrane::vbs {
 
+namespace {
+
+// The description without the culprit's name that the engine appends
+// ("Variable is undefined: 'x'"): scripts read the plain text, and only the
+// report of an uncaught error names the culprit.
+std::string PlainDescription(const VbError& error) {
+  const std::string& text = error.description();
+  std::string standard = VbError::StandardDescription(error.number());
+  if (error.number() == vberr::kObjectNotSet) standard = "Object variable not set";
+  if (!standard.empty() && text.size() > standard.size() + 3 && text.compare(0, standard.size(), standard) == 0 &&
+      text.compare(standard.size(), 3, ": '") == 0 && text.back() == '\'') {
+    return standard;
+  }
+  return text;
+}
+
+}  // namespace
+
 void ErrObject::Set(const VbError& error) {
+  std::string description = PlainDescription(error);
+  // The error Raise has just set comes back here on its way out: it keeps
+  // its help file and context.
+  bool same = number_ == error.number() && description_ == description && source_ == error.source();
   number_ = error.number();
-  description_ = error.description();
+  description_ = std::move(description);
   source_ = error.source();
-  help_file_.clear();
-  help_context_ = 0;
+  if (!same) {
+    help_file_.clear();
+    help_context_ = 0;
+  }
 }
 
 void ErrObject::Clear() {
@@ -60,14 +84,17 @@ Variant ErrObject::Invoke(std::string_view name, InvokeKind kind, Args args) {
   }
   if (IEquals(name, "Raise") && get) {
     ExpectArgs(args, 1, 5);
-    int32_t number = args[0].Resolved().ToLong();
+    int32_t number = RaisedNumber(args[0].Resolved().ToLong());
     if (number == 0) throw Runtime(vberr::kInvalidCall);
-    auto text_arg = [&](size_t i) -> std::string {
-      if (i >= args.size() || args[i].IsEmpty()) return std::string();
-      return args[i].Resolved().ToString();
-    };
-    std::string source = text_arg(1);
-    std::string description = text_arg(2);
+    auto given = [&](size_t i) { return i < args.size() && !args[i].IsEmpty(); };
+    auto text_arg = [&](size_t i) { return args[i].Resolved().ToString(); };
+    // Raising the number Err already holds ("Err.Raise Err.Number") keeps
+    // what the arguments leave out; any other number starts afresh.
+    bool again = number == number_;
+    std::string source = given(1) ? text_arg(1) : again ? source_ : std::string();
+    std::string description = given(2) ? text_arg(2) : again ? description_ : std::string();
+    std::string help_file = given(3) ? text_arg(3) : again ? help_file_ : std::string();
+    int32_t help_context = given(4) ? args[4].Resolved().ToLong() : again ? help_context_ : 0;
     if (source.empty()) source = kRuntimeSource;
     if (description.empty()) {
       description = VbError::StandardDescription(number);
@@ -75,8 +102,8 @@ Variant ErrObject::Invoke(std::string_view name, InvokeKind kind, Args args) {
     }
     VbError error(number, description, source);
     Set(error);
-    help_file_ = text_arg(3);
-    if (args.size() > 4 && !args[4].IsEmpty()) help_context_ = args[4].Resolved().ToLong();
+    help_file_ = std::move(help_file);
+    help_context_ = help_context;
     throw error;
   }
   throw VbError::NotSupported(name);

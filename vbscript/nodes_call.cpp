@@ -30,6 +30,12 @@ ObjectRef ObjectFor(const Variant& v) {
 
 namespace {
 
+// The object whose member is assigned: Nothing raises 424 here, not 91.
+ObjectRef AssignTarget(const Variant& v) {
+  if (v.IsNothing()) throw VbError::ObjectRequired();
+  return ObjectFor(v);
+}
+
 // A script object's default method, so it can be called with ByRef arguments.
 const Proc* DefaultMethod(const ObjectRef& obj) {
   auto* so = dynamic_cast<ScriptObject*>(obj.get());
@@ -212,7 +218,7 @@ class MemberGet final : public Expr {
     return obj->Invoke(name_, InvokeKind::Get, Args());
   }
   void Assign(Frame& f, Variant v, bool is_set) const override {
-    ObjectRef obj = ObjectFor(object_->Eval(f));
+    ObjectRef obj = AssignTarget(object_->Eval(f));
     Variant arg[1] = {std::move(v)};
     InvokeKind kind = is_set ? InvokeKind::Set : InvokeKind::Let;
     if (allow_private_) {
@@ -254,7 +260,7 @@ class MemberCall final : public Expr {
     return IndexValues(member, values);
   }
   void Assign(Frame& f, Variant v, bool is_set) const override {
-    ObjectRef obj = ObjectFor(object_->Eval(f));
+    ObjectRef obj = AssignTarget(object_->Eval(f));
     std::vector<Variant> values = EvalArgs(f, args_);
     values.push_back(std::move(v));
     InvokeKind kind = is_set ? InvokeKind::Set : InvokeKind::Let;

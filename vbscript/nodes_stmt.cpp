@@ -1,4 +1,6 @@
 // Compiled statements.
+#include <optional>
+
 #include "core/vb_error.h"
 #include "vbscript/err_object.h"
 #include "vbscript/interpreter.h"
@@ -86,18 +88,37 @@ class CallStmt final : public Stmt {
   ExprPtr call_;
 };
 
-// The truth of a condition. Under On Error Resume Next an error in the
-// condition is recorded and the condition takes `on_error`: an If goes on
-// with the next statement, which is the first one of its block, as VBScript
-// does; a loop stops instead of spinning on a condition that always fails.
-bool Condition(Frame& f, const Expr& cond, bool on_error) {
-  if (!f.resume_next) return ops::Truth(cond.Eval(f));
+// Runs the header of a compound statement (a condition, loop bounds, the
+// object of a With, the subject of a Select). Under On Error Resume Next a
+// failure is recorded and false returned: the run goes on with the next
+// statement, which is the first one inside the block, as VBScript does.
+template <class F>
+bool Header(Frame& f, F&& run) {
+  if (!f.resume_next) {
+    run();
+    return true;
+  }
   try {
-    return ops::Truth(cond.Eval(f));
+    run();
+    return true;
   } catch (const VbError& e) {
     f.interp.RecordError(AsScriptError(e));
-    return on_error;
+    return false;
   }
+}
+
+// The truth of a condition; nullopt when it failed under On Error Resume Next.
+std::optional<bool> Condition(Frame& f, const Expr& cond) {
+  if (!f.resume_next) return ops::Truth(cond.Eval(f));
+  bool truth = false;
+  if (!Header(f, [&] { truth = ops::Truth(cond.Eval(f)); })) return std::nullopt;
+  return truth;
+}
+
+// The body of a loop whose header failed: it runs once and the loop ends.
+Flow RunOnce(const StmtList& body, Frame& f, Flow exit) {
+  Flow flow = ExecBlock(body, f);
+  return flow == exit ? Flow::Normal : flow;
 }
 
 class If final : public Stmt {
@@ -106,7 +127,7 @@ class If final : public Stmt {
       : Stmt(pos, src), branches_(std::move(branches)), else_(std::move(else_body)) {}
   Flow Exec(Frame& f) const override {
     for (const Branch& b : branches_) {
-      if (Condition(f, *b.cond, true)) return ExecBlock(b.body, f);
+      if (Condition(f, *b.cond).value_or(true)) return ExecBlock(b.body, f);
     }
     return ExecBlock(else_, f);
   }
@@ -121,13 +142,19 @@ class Select final : public Stmt {
   Select(Pos pos, const SourceText* src, ExprPtr subject, std::vector<CaseBranch> cases, StmtList else_body)
       : Stmt(pos, src), subject_(std::move(subject)), cases_(std::move(cases)), else_(std::move(else_body)) {}
   Flow Exec(Frame& f) const override {
-    Variant subject = subject_->Eval(f);
-    if (subject.IsObject()) subject = subject.Resolved();
-    bool subject_const = subject_->IsConstant(f);
+    Variant subject;
+    if (!Header(f, [&] {
+          subject = subject_->Eval(f);
+          if (subject.IsObject()) subject = subject.Resolved();
+        })) {
+      return ExecBlock(cases_.empty() ? else_ : cases_.front().body, f);
+    }
+    // The subject is held like a variable: a constant Case value converts
+    // it, but a constant subject does not convert the Case values.
     for (const CaseBranch& c : cases_) {
       for (const ExprPtr& value : c.values) {
         Variant v = value->Eval(f);
-        std::optional<int> cmp = ops::CompareValues(subject, v, subject_const, value->IsConstant(f));
+        std::optional<int> cmp = ops::CompareValues(subject, v, false, value->IsConstant(f));
         if (cmp && *cmp == 0) return ExecBlock(c.body, f);
       }
     }
@@ -161,9 +188,18 @@ class For final : public Stmt {
       : Stmt(pos, src), var_(std::move(var)), from_(std::move(from)), to_(std::move(to)), step_(std::move(step)),
         body_(std::move(body)) {}
   Flow Exec(Frame& f) const override {
-    Variant start = LoopNumber(from_->Eval(f));
-    Variant end = LoopNumber(to_->Eval(f));
-    Variant step = step_ ? LoopNumber(step_->Eval(f)) : Variant(static_cast<int16_t>(1));
+    Variant start, end, step;
+    if (!Header(f, [&] {
+          start = LoopNumber(from_->Eval(f));
+          end = LoopNumber(to_->Eval(f));
+          step = step_ ? LoopNumber(step_->Eval(f)) : Variant(static_cast<int16_t>(1));
+        })) {
+      // The body runs once; its Next then finds no loop to continue.
+      Flow flow = ExecBlock(body_, f);
+      if (flow == Flow::ExitFor) return Flow::Normal;
+      if (flow != Flow::Normal) return flow;
+      throw Runtime(rerr::kForNotInitialized);
+    }
     bool up = *ops::CompareValues(step, Variant(static_cast<int16_t>(0)), false, false) >= 0;
     var_->Assign(f, std::move(start), false);
     // The usual loop: whole-number counter, bounds and step. The counter is
@@ -225,15 +261,8 @@ class ForEach final : public Stmt {
   ForEach(Pos pos, const SourceText* src, ExprPtr var, ExprPtr group, StmtList body)
       : Stmt(pos, src), var_(std::move(var)), group_(std::move(group)), body_(std::move(body)) {}
   Flow Exec(Frame& f) const override {
-    Variant group = group_->Eval(f);
     std::vector<Variant> items;
-    if (group.IsArray()) {
-      items = group.AsArray()->items();
-    } else if (group.IsObject()) {
-      items = ObjectFor(group)->Enumerate();
-    } else {
-      throw VbError::NotACollection();
-    }
+    if (!Header(f, [&] { items = Items(group_->Eval(f)); })) return RunOnce(body_, f, Flow::ExitFor);
     for (Variant& item : items) {
       bool is_object = item.IsObject();
       var_->Assign(f, is_object ? std::move(item) : CopyArrayIfShared(std::move(item)), is_object);
@@ -245,23 +274,56 @@ class ForEach final : public Stmt {
   }
 
  private:
+  static std::vector<Variant> Items(const Variant& group);
+
   ExprPtr var_, group_;
   StmtList body_;
 };
+
+// The elements For Each visits: an array's with the first subscript
+// varying fastest, a collection's in its own order.
+std::vector<Variant> ForEach::Items(const Variant& group) {
+  if (group.IsObject()) return ObjectFor(group)->Enumerate();
+  if (!group.IsArray()) throw VbError::NotACollection();
+  const VbArray& array = *group.AsArray();
+  const std::vector<VbArray::Dim>& dims = array.dims();
+  if (dims.size() < 2) return array.items();
+  // Elements are stored with the last subscript varying fastest.
+  std::vector<Variant> out;
+  out.reserve(array.items().size());
+  std::vector<size_t> stride(dims.size(), 1);
+  for (size_t d = dims.size() - 1; d > 0; --d) stride[d - 1] = stride[d] * static_cast<size_t>(dims[d].count);
+  std::vector<int32_t> index(dims.size(), 0);
+  for (size_t n = 0; n < array.items().size(); ++n) {
+    size_t at = 0;
+    for (size_t d = 0; d < dims.size(); ++d) at += static_cast<size_t>(index[d]) * stride[d];
+    out.push_back(array.items()[at]);
+    for (size_t d = 0; d < dims.size() && ++index[d] == dims[d].count; ++d) index[d] = 0;
+  }
+  return out;
+}
 
 class Do final : public Stmt {
  public:
   Do(Pos pos, const SourceText* src, ast::LoopTest test, ExprPtr cond, StmtList body)
       : Stmt(pos, src), test_(test), cond_(std::move(cond)), body_(std::move(body)) {}
   Flow Exec(Frame& f) const override {
+    bool pre = test_ == ast::LoopTest::PreWhile || test_ == ast::LoopTest::PreUntil;
+    bool until = test_ == ast::LoopTest::PreUntil || test_ == ast::LoopTest::PostUntil;
     while (true) {
-      if (test_ == ast::LoopTest::PreWhile && !Condition(f, *cond_, false)) break;
-      if (test_ == ast::LoopTest::PreUntil && Condition(f, *cond_, true)) break;
+      if (pre) {
+        std::optional<bool> truth = Condition(f, *cond_);
+        if (!truth) return RunOnce(body_, f, Flow::ExitDo);
+        if (*truth == until) break;
+      }
       Flow flow = ExecBlock(body_, f);
       if (flow == Flow::ExitDo) break;
       if (flow != Flow::Normal) return flow;
-      if (test_ == ast::LoopTest::PostWhile && !Condition(f, *cond_, false)) break;
-      if (test_ == ast::LoopTest::PostUntil && Condition(f, *cond_, true)) break;
+      if (test_ != ast::LoopTest::None && !pre) {
+        // A failed test at the foot of the loop ends it rather than spin.
+        std::optional<bool> truth = Condition(f, *cond_);
+        if (!truth || *truth == until) break;
+      }
     }
     return Flow::Normal;
   }
@@ -277,7 +339,12 @@ class With final : public Stmt {
   With(Pos pos, const SourceText* src, ExprPtr object, StmtList body)
       : Stmt(pos, src), object_(std::move(object)), body_(std::move(body)) {}
   Flow Exec(Frame& f) const override {
-    f.with_stack.push_back(object_->Eval(f));
+    Variant object;
+    Header(f, [&] {
+      object = object_->Eval(f);
+      if (!object.IsObject()) throw VbError::ObjectRequired();
+    });
+    f.with_stack.push_back(std::move(object));
     struct Pop {
       Frame& f;
       ~Pop() { f.with_stack.pop_back(); }

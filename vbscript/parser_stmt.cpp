@@ -431,12 +431,19 @@ StmtPtr Parser::ParseAssignOrCall() {
     ExprPtr first = std::make_unique<ParenExpr>(p, std::move(call->args[0]));
     args.push_back(ParseBinaryFrom(std::move(first), 0));
     callee = std::move(call->callee);
-    while (Accept(Tok::Comma)) args.push_back(ParseExpression());
   } else {
     callee = std::move(chain);
-    if (!CanStartExpression(Peek())) Fail(cerr::kExpectedEndOfStatement);
-    args.push_back(ParseExpression());
-    while (Accept(Tok::Comma)) args.push_back(ParseExpression());
+    if (Peek().type == Tok::Comma) {
+      args.push_back(std::make_unique<MissingExpr>(Peek().pos));
+    } else {
+      if (!CanStartExpression(Peek())) Fail(cerr::kExpectedEndOfStatement);
+      args.push_back(ParseExpression());
+    }
+  }
+  // "Err.Raise n, , text": an argument may be left out.
+  while (Accept(Tok::Comma)) {
+    bool missing = Peek().type == Tok::Comma || AtEndOfStatement();
+    args.push_back(missing ? std::make_unique<MissingExpr>(Peek().pos) : ParseExpression());
   }
   return std::make_unique<CallStmt>(pos, std::move(callee), std::move(args));
 }

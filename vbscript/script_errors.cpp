@@ -79,11 +79,47 @@ void ThrowCompileError(int32_t number, const SourceText& source, Pos pos) {
   throw LocatedError(error, source.Line(pos.line), pos);
 }
 
-VbError AsScriptError(const VbError& error) {
-  int32_t number = error.number();
+int32_t NormalizedNumber(int32_t number) {
   uint32_t bits = static_cast<uint32_t>(number);
-  if ((bits & 0xFFFF0000u) == 0x800A0000u) {
-    number = static_cast<int32_t>(bits & 0xFFFFu);
+  if ((bits & 0xFFFF0000u) == 0x800A0000u) return static_cast<int32_t>(bits & 0xFFFFu);
+  // Platform failure codes that have a VBScript number of their own.
+  static const std::unordered_map<uint32_t, int32_t> platform = {
+      {0x80004001u, 445},  // not implemented
+      {0x80004002u, 430},  // no such interface
+      {0x80070005u, 70},   // access denied
+      {0x8007000Eu, 7},    // out of memory
+      {0x80070057u, 5},    // invalid argument
+      {0x80070002u, 53},   // file not found
+      {0x80070003u, 76},   // path not found
+      {0x80020003u, 438},  // member not found
+      {0x80020004u, 448},  // named argument not found
+      {0x80020005u, 13},   // type mismatch
+      {0x80020006u, 438},  // unknown name
+      {0x80020007u, 446},  // no named arguments
+      {0x80020008u, 458},  // unsupported variant type
+      {0x8002000Au, 6},    // overflow
+      {0x8002000Bu, 9},    // bad index
+      {0x8002000Du, 10},   // array locked
+      {0x8002000Eu, 450},  // wrong argument count
+      {0x8002000Fu, 449},  // argument not optional
+      {0x80020011u, 451},  // not a collection
+      {0x80040154u, 429},  // class not registered
+      {0x800401F3u, 429},  // invalid class string
+  };
+  auto it = platform.find(bits);
+  return it == platform.end() ? number : it->second;
+}
+
+int32_t RaisedNumber(int32_t number) {
+  number = NormalizedNumber(number);
+  // Positive numbers are VBScript's own, up to 65535; negative ones are
+  // failure codes and pass as they are.
+  return number > 0xFFFF ? 0 : number;
+}
+
+VbError AsScriptError(const VbError& error) {
+  int32_t number = NormalizedNumber(error.number());
+  if (number != error.number()) {
     std::string description = error.description();
     if (description.empty()) description = VbError::StandardDescription(number);
     return VbError(number, description, error.source());

@@ -110,6 +110,14 @@ class LocatedError : public VbError {
 // Raises a compilation error at `pos` of `source`.
 [[noreturn]] void ThrowCompileError(int32_t number, const SourceText& source, Pos pos);
 
+// The number a script sees for a failure code: 0x800A00nn is nn, and the
+// platform's codes that VBScript numbers (0x8007000E is 7, "Out of memory")
+// take that number; any other number is returned as it is.
+int32_t NormalizedNumber(int32_t number);
+// The number Err.Raise raises for its argument: normalized, or 0 (which
+// raises 5) when no error can have it.
+int32_t RaisedNumber(int32_t number);
+
 // The error as a script sees it: engine errors (source "Veldrane", the
 // default of core's factories) read as VBScript runtime errors; a host's
 // HRESULT-shaped number 0x800A00nn becomes nn.

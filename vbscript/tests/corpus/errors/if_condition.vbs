@@ -5,7 +5,7 @@ If 1 / 0 = 5 Then
 Else
   WScript.Echo "else block ran"
 End If
-' A loop whose condition fails stops instead of spinning
+' A loop whose condition fails runs its body once, then ends
 n = 0
 Do While 1 / 0 = 5
   n = n + 1
