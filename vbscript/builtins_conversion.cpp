@@ -4,6 +4,7 @@
 
 #include "core/checked.h"
 #include "vbscript/builtins_support.h"
+#include "vbscript/operators.h"
 
 namespace veldrane::vbs {
 namespace {
@@ -17,13 +18,26 @@ Variant Value0(Args args) {
   return ValueOf(args, 0, holder);
 }
 
-Variant CBool(BuiltinContext&, Args args) { return Variant(Value0(args).ToBool()); }
-Variant CByte(BuiltinContext&, Args args) { return Variant(Value0(args).ToByte()); }
-Variant CCur(BuiltinContext&, Args args) { return Variant(Value0(args).ToCurrency()); }
-Variant CDbl(BuiltinContext&, Args args) { return Variant(Value0(args).ToDouble()); }
-Variant CInt(BuiltinContext&, Args args) { return Variant(Value0(args).ToInteger()); }
-Variant CLng(BuiltinContext&, Args args) { return Variant(Value0(args).ToLong()); }
-Variant CSng(BuiltinContext&, Args args) { return Variant(Value0(args).ToSingle()); }
+// The argument of a numeric conversion: the words True and False are text,
+// not numbers, there (13).
+Variant Numeric0(Args args) {
+  Variant v = Value0(args);
+  if (v.IsString()) ops::TextNumber(v.AsString());
+  return v;
+}
+
+Variant CBool(BuiltinContext&, Args args) { return Variant(ops::ToBoolean(Value0(args))); }
+Variant CByte(BuiltinContext&, Args args) {
+  Variant v = Numeric0(args);
+  // True is all bits set: 255 in a Byte.
+  if (v.IsBoolean()) return Variant(static_cast<uint8_t>(v.AsBool() ? 255 : 0));
+  return Variant(v.ToByte());
+}
+Variant CCur(BuiltinContext&, Args args) { return Variant(Numeric0(args).ToCurrency()); }
+Variant CDbl(BuiltinContext&, Args args) { return Variant(Numeric0(args).ToDouble()); }
+Variant CInt(BuiltinContext&, Args args) { return Variant(Numeric0(args).ToInteger()); }
+Variant CLng(BuiltinContext&, Args args) { return Variant(Numeric0(args).ToLong()); }
+Variant CSng(BuiltinContext&, Args args) { return Variant(Numeric0(args).ToSingle()); }
 
 Variant CStr(BuiltinContext&, Args args) {
   if (args[0].IsString()) return args[0];

@@ -1,4 +1,4 @@
-// Mathematical built-ins. Abs, Sgn and Round keep Null (Null in, Null out)
+// Mathematical built-ins. Abs and Round keep Null (Null in, Null out)
 // and, where it makes sense, the subtype of their argument; the
 // trigonometric and exponential functions work in Double.
 #include <chrono>
@@ -52,9 +52,8 @@ Variant Abs(BuiltinContext&, Args args) {
 }
 
 Variant Sgn(BuiltinContext&, Args args) {
-  Variant v = Value0(args);
-  if (v.IsNull()) return v;
-  double d = v.ToDouble();
+  // Sgn needs a number: Null raises 94.
+  double d = StrictNumber(Value0(args));
   return Variant(static_cast<int16_t>(d > 0 ? 1 : (d < 0 ? -1 : 0)));
 }
 
@@ -96,7 +95,7 @@ Variant Round(BuiltinContext&, Args args) {
   switch (v.Type()) {
     case VarType::Null: return v;
     case VarType::Empty: return Variant(int16_t{0});
-    case VarType::Boolean: return Variant(v.ToInteger());
+    case VarType::Boolean:
     case VarType::Byte:
     case VarType::Integer:
     case VarType::Long: return v;

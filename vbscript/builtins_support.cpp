@@ -1,5 +1,7 @@
 #include "vbscript/builtins_support.h"
 
+#include "vbscript/operators.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,8 @@ namespace veldrane::vbs::detail {
 
 // ---------------------------------------------------------------------------
 // Arguments
+
+double StrictNumber(const Variant& v) { return v.IsString() ? ops::TextNumber(v.AsString()) : v.ToDouble(); }
 
 const Variant& ValueOf(Args args, size_t i, Variant& holder) {
   static const Variant kEmpty;

@@ -39,6 +39,10 @@ bool BoolArgOr(Args args, size_t i, bool fallback);
 // The compare argument (0 binary, 1 text); raises 5 for any other value.
 bool TextCompareArg(Args args, size_t i);
 
+// The number a value stands for (CDbl rules: the words True and False are
+// not numbers); Null raises 94.
+double StrictNumber(const Variant& v);
+
 // The text of a value that is not Null: strings by reference, everything else
 // through CStr.
 class TextArg {

@@ -7,6 +7,7 @@
 
 #include "core/checked.h"
 #include "core/object.h"
+#include "core/text.h"
 #include "core/vb_error.h"
 
 namespace veldrane::vbs::ops {
@@ -43,7 +44,7 @@ Num ToNum(const Variant& v, bool& was_empty) {
     case kDouble: return {rDouble, v.AsDouble(), 0, 0};
     case kCurrency: { Currency c = std::get<Currency>(v.storage()); return {rCurrency, c.ToDouble(), 0, c.scaled}; }
     case kDate: return {rDate, v.AsDate(), 0, 0};
-    case kString: return {rDouble, v.ToDouble(), 0, 0};
+    case kString: return {rDouble, TextNumber(v.AsString()), 0, 0};
     default: throw VbError::TypeMismatch();
   }
 }
@@ -378,10 +379,12 @@ std::optional<int> CompareValues(const Variant& a0, const Variant& b0, bool a_co
       int c = s.empty() ? 0 : 1;
       return ia == kString ? c : -c;
     }
-    // A number against a string: a constant number converts the string.
-    bool num_const = ia == kString ? b_const : a_const;
+    // A number against a string: a constant number converts the string. A
+    // Boolean constant does not ("true" <> True): it stays the lesser.
+    bool num_const = ia == kString ? b_const && ib != kBool : a_const && ia != kBool;
     if (num_const) {
-      double x = a.ToDouble(), y = b.ToDouble();
+      double x = ia == kString ? TextNumber(a.AsString()) : a.ToDouble();
+      double y = ib == kString ? TextNumber(b.AsString()) : b.ToDouble();
       return sign(x - y) == 0 ? 0 : (x < y ? -1 : 1);
     }
     return ia == kString ? 1 : -1;
@@ -394,6 +397,14 @@ std::optional<int> CompareValues(const Variant& a0, const Variant& b0, bool a_co
   if (!IsNumeric(ia) && ia != kEmpty) throw VbError::TypeMismatch();
   if (!IsNumeric(ib) && ib != kEmpty) throw VbError::TypeMismatch();
   double x = a.ToDouble(), y = b.ToDouble();
+  if ((ia == kSingle && ib == kDouble) || (ia == kDouble && ib == kSingle)) {
+    // A Single equals the Double it was made from (CSng(0.1) = 0.1): the
+    // Double is compared at the Single's precision.
+    if (std::fabs(x) <= FLT_MAX && std::fabs(y) <= FLT_MAX) {
+      float fx = static_cast<float>(x), fy = static_cast<float>(y);
+      return fx < fy ? -1 : (fx > fy ? 1 : 0);
+    }
+  }
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
@@ -416,6 +427,23 @@ bool Is(const Variant& a, const Variant& b) {
   return a.AsObject().get() == b.AsObject().get();
 }
 
+double TextNumber(const std::string& text) {
+  if (auto n = ParseNumber(text)) return *n;
+  if (IEquals(text, "true") || IEquals(text, "false")) throw VbError::TypeMismatch();
+  return Variant(text).ToDouble();
+}
+
+bool ToBoolean(const Variant& v0) {
+  Variant v = ResolvedOrSelf(v0);
+  if (v.IsString()) {
+    // The Boolean literals as text: "#TRUE#" and "#FALSE#".
+    const std::string& s = v.AsString();
+    if (IEquals(s, "#true#")) return true;
+    if (IEquals(s, "#false#")) return false;
+  }
+  return v.ToBool();
+}
+
 bool Truth(const Variant& v0) {
   switch (IndexOf(v0)) {
     case kBool: return v0.AsBool();
@@ -427,7 +455,7 @@ bool Truth(const Variant& v0) {
   }
   Variant v = ResolvedOrSelf(v0);
   if (v.IsNull()) return false;
-  return v.ToBool();
+  return ToBoolean(v);
 }
 
 }  // namespace veldrane::vbs::ops

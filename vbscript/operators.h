@@ -45,7 +45,13 @@ std::optional<int> CompareValues(const Variant& a, const Variant& b, bool a_cons
 bool Is(const Variant& a, const Variant& b);
 
 // The truth of a condition: Null and Empty are False; strings convert
-// ("True", "False" or a number), anything else that cannot raises 13.
+// ("True", "False", "#TRUE#", "#FALSE#" or a number), anything else that
+// cannot raises 13.
 bool Truth(const Variant& v);
+// CBool: as Truth, but Null raises 94.
+bool ToBoolean(const Variant& v);
+// The number a text stands for in arithmetic and the numeric conversions:
+// a number or a date; the words True and False are not numbers (13).
+double TextNumber(const std::string& text);
 
 }  // namespace veldrane::vbs::ops

@@ -31,7 +31,7 @@ const std::unordered_map<std::string, Variant>& Table() {
         // Dates
         {"vbsunday", I(1)}, {"vbmonday", I(2)}, {"vbtuesday", I(3)}, {"vbwednesday", I(4)},
         {"vbthursday", I(5)}, {"vbfriday", I(6)}, {"vbsaturday", I(7)}, {"vbusesystemdayofweek", I(0)},
-        {"vbfirstjan1", I(1)}, {"vbfirstfourdays", I(2)}, {"vbfirstfullweek", I(3)},
+        {"vbusesystem", I(0)}, {"vbfirstjan1", I(1)}, {"vbfirstfourdays", I(2)}, {"vbfirstfullweek", I(3)},
         {"vbgeneraldate", I(0)}, {"vblongdate", I(1)}, {"vbshortdate", I(2)}, {"vblongtime", I(3)},
         {"vbshorttime", I(4)},
         // Colours
@@ -44,6 +44,8 @@ const std::unordered_map<std::string, Variant>& Table() {
         {"vbdefaultbutton2", I(256)}, {"vbdefaultbutton3", I(512)}, {"vbdefaultbutton4", I(768)},
         {"vbapplicationmodal", I(0)}, {"vbsystemmodal", I(4096)}, {"vbok", I(1)}, {"vbcancel", I(2)},
         {"vbabort", I(3)}, {"vbretry", I(4)}, {"vbignore", I(5)}, {"vbyes", I(6)}, {"vbno", I(7)},
+        {"vbmsgboxhelpbutton", I(16384)}, {"vbmsgboxsetforeground", L(65536)}, {"vbmsgboxright", L(524288)},
+        {"vbmsgboxrtlreading", L(1048576)},
         // Errors
         {"vbobjecterror", L(-2147221504)},
     };
