@@ -84,6 +84,8 @@ Variant Join(BuiltinContext&, Args args) {
   for (const Variant& item : list.items()) {
     if (!first) out += delimiter;
     first = false;
+    // Every element must read as text; Null cannot (13).
+    if (item.IsNull()) throw VbError::TypeMismatch();
     out += item.ToText();
   }
   return Variant(std::move(out));

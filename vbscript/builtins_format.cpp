@@ -45,11 +45,12 @@ NumberStyle StyleArgs(Args args, bool default_parens) {
   return style;
 }
 
-// The value to format: numbers and numeric text; Null raises 94.
+// The value to format: numbers and numeric text. Null is not a number to
+// format: 13, as for any other value that is not one.
 double NumberArg(Args args) {
   Variant holder;
   const Variant& v = ValueOf(args, 0, holder);
-  if (v.IsNull()) throw VbError::InvalidUseOfNull();
+  if (v.IsNull()) throw VbError::TypeMismatch();
   return v.ToDouble();
 }
 
@@ -94,6 +95,7 @@ constexpr int32_t kLongTime = 3;
 constexpr int32_t kShortTime = 4;
 
 Variant FormatDateTime(BuiltinContext&, Args args) {
+  if (args[0].IsNull()) throw VbError::TypeMismatch();
   double date = CheckedDateRange(DateArg(args, 0));
   int32_t format = LongArgOr(args, 1, kGeneralDate);
   DateParts p = SplitDate(date);

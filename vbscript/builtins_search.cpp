@@ -83,7 +83,9 @@ Variant InStrRev(BuiltinContext&, Args args) {
   std::optional<TextArg> t1, t2;
   bool has1 = ReadText(args, 0, h1, t1);
   bool has2 = ReadText(args, 1, h2, t2);
-  if (!has1 || !has2) return Variant::Null();
+  // Unlike InStr, InStrRev has no Null answer for a Null string to search.
+  if (!has1) throw VbError::InvalidUseOfNull();
+  if (!has2) return Variant::Null();
   std::string_view s1 = t1->view(), s2 = t2->view();
   if (s1.empty()) return Variant(int32_t{0});
   size_t length = CharCount(s1);

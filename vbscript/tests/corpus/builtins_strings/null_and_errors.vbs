@@ -1,7 +1,7 @@
 ' Null passes through the slicing functions; bad counts and positions raise 5.
 WScript.Echo IsNull(Len(Null)), IsNull(Left(Null, 1)), IsNull(Right(Null, 1)), IsNull(Mid(Null, 1)), IsNull(Mid(Null, 1, 2))
 WScript.Echo IsNull(UCase(Null)), IsNull(LCase(Null)), IsNull(Trim(Null)), IsNull(LTrim(Null)), IsNull(RTrim(Null))
-WScript.Echo IsNull(InStr("abc", Null)), IsNull(InStr(Null, "a")), IsNull(StrComp("a", Null)), IsNull(InStrRev(Null, "a"))
+WScript.Echo IsNull(InStr("abc", Null)), IsNull(InStr(Null, "a")), IsNull(StrComp("a", Null)), IsNull(InStrRev("abc", Null))
 On Error Resume Next
 x = Left("abc", -1)
 WScript.Echo Err.Number, Err.Description
