@@ -73,8 +73,13 @@ class Expr {
   // it is not a plain variable (the argument then passes by value).
   virtual Variant* VarRef(Frame&) const { return nullptr; }
   // The storage this expression names, including array elements (for
-  // assignments through nested subscripts); nullptr when none.
-  virtual Variant* ElementRef(Frame& f) const { return VarRef(f); }
+  // assignments through nested subscripts and ByRef arguments); nullptr
+  // when none. For an element, `owner` (when given) receives the array
+  // that holds it.
+  virtual Variant* ElementRef(Frame& f, ArrayRef* owner) const {
+    (void)owner;
+    return VarRef(f);
+  }
   // Assigns `value` (already a Let value or an object for Set).
   virtual void Assign(Frame& f, Variant value, bool is_set) const;
   // The value in place, without a copy, when this expression is a variable

@@ -307,14 +307,47 @@ Variant Interpreter::Enter(const Proc& p, ScriptObject* me, Variant** slots) {
   return Variant();
 }
 
+namespace {
+
+// The arrays whose elements a call binds to ByRef parameters. Each is
+// locked for the call (ReDim raises 10), so the elements stay where the
+// parameters point, and is held alive even if the callee drops it.
+class LockedArrays {
+ public:
+  LockedArrays() = default;
+  LockedArrays(const LockedArrays&) = delete;
+  LockedArrays& operator=(const LockedArrays&) = delete;
+  ~LockedArrays() {
+    for (auto it = held_.rbegin(); it != held_.rend(); ++it) it->first->fixed = it->second;
+  }
+  void Lock(ArrayRef array) {
+    bool was_fixed = array->fixed;
+    array->fixed = true;
+    held_.emplace_back(std::move(array), was_fixed);
+  }
+
+ private:
+  std::vector<std::pair<ArrayRef, bool>> held_;
+};
+
+}  // namespace
+
 Variant Interpreter::CallProc(const Proc& p, ScriptObject* me, Frame& caller, const ExprList& args) {
   if (args.size() != p.param_count()) throw Runtime(vberr::kWrongArgumentCount, p.name);
   SlotBuffer buffer(p.slot_count);
   Variant** refs = buffer.refs();
+  LockedArrays locked;
   for (size_t i = 0; i < args.size(); ++i) {
     if (!p.byval[i]) {
       if (Variant* ref = args[i]->VarRef(caller)) {
         refs[i] = ref;
+        continue;
+      }
+      // An array element ("Inc a(1)") passes ByRef too.
+      ArrayRef owner;
+      if (Variant* element = args[i]->ElementRef(caller, &owner)) {
+        refs[i] = element;
+        if (owner) locked.Lock(std::move(owner));
         continue;
       }
     }

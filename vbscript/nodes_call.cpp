@@ -55,18 +55,20 @@ Variant CallBuiltin(Frame& f, const BuiltinSpec& spec, const ExprList& args) {
 }
 
 // The element of the array behind `v` named by the arguments.
-Variant* ElementOf(Frame& f, Variant* v, const ExprList& args) {
+Variant* ElementOf(Frame& f, Variant* v, const ExprList& args, ArrayRef* owner) {
   if (!v || !v->IsArray()) return nullptr;
   ArrayRef array = v->AsArray();
   std::vector<Variant> values = EvalArgs(f, args);
-  return &array->At(Subscripts(values));
+  Variant* element = &array->At(Subscripts(values));
+  if (owner) *owner = std::move(array);
+  return element;
 }
 
 class LocalCall final : public Expr {
  public:
   LocalCall(Pos pos, int slot, ExprList args) : Expr(pos), slot_(slot), args_(std::move(args)) {}
   Variant Eval(Frame& f) const override { return IndexValue(f, *f.slots[slot_], args_); }
-  Variant* ElementRef(Frame& f) const override { return ElementOf(f, f.slots[slot_], args_); }
+  Variant* ElementRef(Frame& f, ArrayRef* owner) const override { return ElementOf(f, f.slots[slot_], args_, owner); }
   void Assign(Frame& f, Variant v, bool is_set) const override {
     AssignIndexed(f, *f.slots[slot_], args_, std::move(v), is_set);
   }
@@ -80,7 +82,9 @@ class FieldCall final : public Expr {
  public:
   FieldCall(Pos pos, int index, ExprList args) : Expr(pos), index_(static_cast<size_t>(index)), args_(std::move(args)) {}
   Variant Eval(Frame& f) const override { return IndexValue(f, f.me->fields()[index_], args_); }
-  Variant* ElementRef(Frame& f) const override { return ElementOf(f, &f.me->fields()[index_], args_); }
+  Variant* ElementRef(Frame& f, ArrayRef* owner) const override {
+    return ElementOf(f, &f.me->fields()[index_], args_, owner);
+  }
   void Assign(Frame& f, Variant v, bool is_set) const override {
     AssignIndexed(f, f.me->fields()[index_], args_, std::move(v), is_set);
   }
@@ -110,9 +114,9 @@ class GlobalCall final : public Expr {
     Undefined();
   }
 
-  Variant* ElementRef(Frame& f) const override {
+  Variant* ElementRef(Frame& f, ArrayRef* owner) const override {
     if (cell_->kind != Cell::Kind::Variable) return nullptr;
-    return ElementOf(f, &cell_->value, args_);
+    return ElementOf(f, &cell_->value, args_, owner);
   }
 
   void Assign(Frame& f, Variant v, bool is_set) const override {
@@ -147,7 +151,7 @@ class ImplicitCall final : public Expr {
     if (cell_->kind == Cell::Kind::Procedure) return f.interp.CallProc(*cell_->proc, nullptr, f, args_);
     return IndexValue(f, Target(f), args_);
   }
-  Variant* ElementRef(Frame& f) const override { return ElementOf(f, &Target(f), args_); }
+  Variant* ElementRef(Frame& f, ArrayRef* owner) const override { return ElementOf(f, &Target(f), args_, owner); }
   void Assign(Frame& f, Variant v, bool is_set) const override { AssignIndexed(f, Target(f), args_, std::move(v), is_set); }
 
  private:
@@ -250,7 +254,9 @@ class MemberCall final : public Expr {
     std::vector<Variant> values = EvalArgs(f, args_);
     if (so) return so->InvokeMember(name_, InvokeKind::Get, Args(values), allow_private_);
     try {
-      return obj->Invoke(name_, InvokeKind::Get, Args(values));
+      Variant result = obj->Invoke(name_, InvokeKind::Get, Args(values));
+      WriteBack(f, values);
+      return result;
     } catch (const VbError& e) {
       // obj.Fields("F"): a member that takes no arguments returns an object
       // (or array) whose default member takes them, as late binding resolves it.
@@ -279,6 +285,15 @@ class MemberCall final : public Expr {
   }
 
  private:
+  // A host method's arguments are ByRef: what it wrote into them goes back
+  // to the variables they came from.
+  void WriteBack(Frame& f, std::vector<Variant>& values) const {
+    for (size_t i = 0; i < args_.size(); ++i) {
+      Variant* ref = args_[i]->VarRef(f);
+      if (ref && !(*ref == values[i])) *ref = std::move(values[i]);
+    }
+  }
+
   ExprPtr object_;
   std::string name_;
   ExprList args_;
@@ -292,9 +307,11 @@ class DefaultCall final : public Expr {
     Variant v = callee_->Eval(f);
     return IndexValue(f, v, args_);
   }
-  Variant* ElementRef(Frame& f) const override { return ElementOf(f, callee_->ElementRef(f), args_); }
+  Variant* ElementRef(Frame& f, ArrayRef* owner) const override {
+    return ElementOf(f, callee_->ElementRef(f, owner), args_, owner);
+  }
   void Assign(Frame& f, Variant v, bool is_set) const override {
-    if (Variant* target = callee_->ElementRef(f)) {
+    if (Variant* target = callee_->ElementRef(f, nullptr)) {
       AssignIndexed(f, *target, args_, std::move(v), is_set);
       return;
     }

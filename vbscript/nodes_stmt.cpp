@@ -208,14 +208,14 @@ class For final : public Stmt {
     if (IsWhole(end) && IsWhole(step)) {
       int64_t last = Whole(end), by = Whole(step);
       while (true) {
-        Variant* counter = var_->ElementRef(f);
+        Variant* counter = var_->ElementRef(f, nullptr);
         if (!counter || !IsWhole(*counter)) break;  // the body changed its type: general loop
         int64_t current = Whole(*counter);
         if (by >= 0 ? current > last : current < last) return Flow::Normal;
         Flow flow = ExecBlock(body_, f);
         if (flow == Flow::ExitFor) return Flow::Normal;
         if (flow != Flow::Normal) return flow;
-        counter = var_->ElementRef(f);
+        counter = var_->ElementRef(f, nullptr);
         if (!counter || !IsWhole(*counter)) {
           if (counter) *counter = ops::Add(*counter, step);
           else var_->Assign(f, ops::Add(var_->Eval(f), step), false);
@@ -233,7 +233,7 @@ class For final : public Stmt {
       }
     }
     while (true) {
-      Variant* counter = var_->ElementRef(f);
+      Variant* counter = var_->ElementRef(f, nullptr);
       Variant current;
       if (!counter) current = var_->Eval(f);
       std::optional<int> c = ops::CompareValues(counter ? *counter : current, end, false, false);
@@ -241,7 +241,7 @@ class For final : public Stmt {
       Flow flow = ExecBlock(body_, f);
       if (flow == Flow::ExitFor) break;
       if (flow != Flow::Normal) return flow;
-      counter = var_->ElementRef(f);
+      counter = var_->ElementRef(f, nullptr);
       if (counter) {
         *counter = ops::Add(*counter, step);
       } else {

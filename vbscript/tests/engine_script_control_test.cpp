@@ -208,6 +208,29 @@ TEST_F(ScriptControlTest, HostFailuresOfOtherShapesBecomeScriptErrors) {
   EXPECT_EQ(control.Eval("n").ToLong(), 438);
 }
 
+// A host method that writes its arguments, as ByRef parameters of a host do.
+class Incrementer final : public Object {
+ public:
+  std::string TypeName() const override { return "Incrementer"; }
+  Variant Invoke(std::string_view name, InvokeKind, Args args) override {
+    if (!IEquals(name, "Bump")) throw VbError::NotSupported(name);
+    for (Variant& a : args) a = Variant(a.ToLong() + 1);
+    return Variant(static_cast<int32_t>(args.size()));
+  }
+};
+
+TEST_F(ScriptControlTest, HostMethodsWriteBackIntoVariablesPassedToThem) {
+  control.AddObject("Host", Variant(ObjectRef(std::make_shared<Incrementer>())));
+  control.AddCode(
+      "Dim a, b, arr(1)\na = 1 : b = 10\n"
+      "Host.Bump a, b\n"        // both variables are written back
+      "Host.Bump (a), b + 0\n"  // a value in parentheses and an expression are not
+      "Sub InProc()\n  Dim c\n  c = 100\n  Host.Bump c\n  arr(0) = c\nEnd Sub\nInProc");
+  EXPECT_EQ(control.Eval("a").ToLong(), 2);
+  EXPECT_EQ(control.Eval("b").ToLong(), 11);
+  EXPECT_EQ(control.Eval("arr(0)").ToLong(), 101);
+}
+
 TEST_F(ScriptControlTest, SyntaxErrorFillsTheErrorObjectAndRunsNothing) {
   EXPECT_THROW(control.AddCode("x = 1\nFunction Main()\n  Main = (1 + \nEnd Function"), VbError);
   const ScriptError& err = control.Error();
