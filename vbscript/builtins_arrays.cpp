@@ -86,7 +86,9 @@ Variant Join(BuiltinContext&, Args args) {
     first = false;
     // Every element must read as text; Null cannot (13).
     if (item.IsNull()) throw VbError::TypeMismatch();
-    out += item.ToText();
+    std::string text = item.ToText();
+    CheckStringSize(out.size(), text.size() + delimiter.size());
+    out += text;
   }
   return Variant(std::move(out));
 }

@@ -52,9 +52,6 @@ TextArg::TextArg(const Variant& value) {
   }
 }
 
-void CheckStringSize(size_t bytes) {
-  if (bytes > kMaxStringBytes) throw VbError(14);
-}
 
 // ---------------------------------------------------------------------------
 // UTF-8

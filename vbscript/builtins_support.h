@@ -16,6 +16,7 @@
 #include "core/variant.h"
 #include "core/vb_error.h"
 #include "vbscript/builtins.h"
+#include "vbscript/operators.h"
 
 namespace veldrane::vbs::detail {
 
@@ -55,11 +56,9 @@ class TextArg {
   const std::string* ref_ = nullptr;  // the caller's string, when it was one
 };
 
-// The longest string a built-in will build (1 GiB); longer raises 14, "Out
-// of string space", instead of exhausting the machine's memory.
-inline constexpr size_t kMaxStringBytes = size_t{1} << 30;
-// Raises 14 when a string of `bytes` would pass kMaxStringBytes.
-void CheckStringSize(size_t bytes);
+// The string size limit is the operators' (see ops::kMaxStringBytes).
+using ops::CheckStringSize;
+using ops::kMaxStringBytes;
 
 // ---------------------------------------------------------------------------
 // UTF-8

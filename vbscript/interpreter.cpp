@@ -52,6 +52,37 @@ LocatedError Locate(const VbError& error, const SourceText& source, Pos pos) {
 
 }  // namespace
 
+namespace {
+
+// What ExecBlock does with a statement's failure, kept out of line: every
+// script call nests ExecBlock, and its frame is what limits how deep
+// scripts may recurse on a given stack. Called inside a catch handler; it
+// rethrows (located) or, under On Error Resume Next, records the failure.
+[[gnu::noinline, gnu::cold]] void StatementFailed(const Stmt& s, Frame& f) {
+  try {
+    throw;
+  } catch (const LocatedError& e) {
+    if (!f.resume_next) throw;
+    f.interp.RecordError(e);
+  } catch (const VbError& e) {
+    LocatedError located = Locate(e, s.source(), s.pos());
+    if (!f.resume_next) throw located;
+    f.interp.RecordError(located);
+  } catch (const std::bad_alloc&) {
+    LocatedError located = Locate(VbError(7), s.source(), s.pos());
+    if (!f.resume_next) throw located;
+    f.interp.RecordError(located);
+  } catch (const std::exception& e) {
+    // A host object failed with a C++ exception of its own: report it as
+    // the platform's internal error, with its text.
+    LocatedError located = Locate(VbError(51, e.what()), s.source(), s.pos());
+    if (!f.resume_next) throw located;
+    f.interp.RecordError(located);
+  }
+}
+
+}  // namespace
+
 // The one place where a failure gets its line: the innermost statement that
 // was running. Errors already located (in a called procedure) keep theirs.
 Flow ExecBlock(const StmtList& list, Frame& f) {
@@ -59,23 +90,10 @@ Flow ExecBlock(const StmtList& list, Frame& f) {
     try {
       Flow flow = s->Exec(f);
       if (flow != Flow::Normal) return flow;
-    } catch (const LocatedError& e) {
-      if (!f.resume_next) throw;
-      f.interp.RecordError(e);
-    } catch (const VbError& e) {
-      LocatedError located = Locate(e, s->source(), s->pos());
-      if (!f.resume_next) throw located;
-      f.interp.RecordError(located);
-    } catch (const std::bad_alloc&) {
-      LocatedError located = Locate(VbError(7), s->source(), s->pos());
-      if (!f.resume_next) throw located;
-      f.interp.RecordError(located);
-    } catch (const std::exception& e) {
-      // A host object failed with a C++ exception of its own: report it as
-      // the platform's internal error, with its text.
-      LocatedError located = Locate(VbError(51, e.what()), s->source(), s->pos());
-      if (!f.resume_next) throw located;
-      f.interp.RecordError(located);
+    } catch (...) {
+      // Sorted out of line; what is not a script failure (a quit request)
+      // passes on unchanged.
+      StatementFailed(*s, f);
     }
   }
   return Flow::Normal;

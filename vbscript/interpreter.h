@@ -61,7 +61,8 @@ class Interpreter {
   ObjectRef err_ref() const;
   // Sets Err from an error that On Error Resume Next absorbed.
   void RecordError(const VbError& error);
-  // Counts script calls; raises 28 past the limit.
+  // Counts script calls; raises 28 past kMaxDepth or when the thread's
+  // stack is nearly used up, so deep recursion never overflows it.
   struct DepthGuard {
     explicit DepthGuard(Interpreter& i);
     ~DepthGuard() { --interp.depth_; }
@@ -73,7 +74,11 @@ class Interpreter {
   // Number of texts in the compiled cache (for tests).
   size_t cached_texts() const { return code_cache_.size() + expr_cache_.size(); }
 
-  static constexpr int kMaxDepth = 1000;
+  // Script calls that may be nested before 28, "Out of stack space". A
+  // plain recursive function takes one to two KB of stack per level, so
+  // this depth needs about 40 MB; on a thread with less, the stack check of
+  // DepthGuard raises 28 first (an 8 MB thread stops near 5,000 levels).
+  static constexpr int kMaxDepth = 20000;
 
  private:
   struct CompiledExpr {

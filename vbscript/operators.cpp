@@ -87,7 +87,11 @@ Variant Arith(ArOp op, const Variant& a_in, const Variant& b_in) {
   ib = IndexOf(b);
   if (ia == kNull || ib == kNull) return Variant::Null();
   if (op == ArOp::Add) {
-    if (ia == kString && (ib == kString || ib == kEmpty)) return Variant(a.AsString() + (ib == kString ? b.AsString() : ""));
+    if (ia == kString && (ib == kString || ib == kEmpty)) {
+      if (ib == kEmpty) return a;
+      CheckStringSize(a.AsString().size(), b.AsString().size());
+      return Variant(a.AsString() + b.AsString());
+    }
     if (ib == kString && ia == kEmpty) return b;
   }
   bool ea, eb;
@@ -271,19 +275,30 @@ Variant Concat(const Variant& a0, const Variant& b0) {
   std::string out;
   if (a.IsString()) out = a.AsString();
   else if (!a.IsNull()) out = a.ToString();
-  if (b.IsString()) out += b.AsString();
-  else if (!b.IsNull()) out += b.ToString();
+  if (b.IsString()) {
+    CheckStringSize(out.size(), b.AsString().size());
+    out += b.AsString();
+  } else if (!b.IsNull()) {
+    std::string text = b.ToString();
+    CheckStringSize(out.size(), text.size());
+    out += text;
+  }
   return Variant(std::move(out));
 }
 
 bool AppendInPlace(Variant& target, const Variant& b) {
   if (!target.IsString()) return false;
   if (b.IsString()) {
+    CheckStringSize(target.AsString().size(), b.AsString().size());
     target.AsString() += b.AsString();
     return true;
   }
   if (b.IsObject() || b.IsArray()) return false;
-  if (!b.IsNull()) target.AsString() += b.ToString();
+  if (!b.IsNull()) {
+    std::string text = b.ToString();
+    CheckStringSize(target.AsString().size(), text.size());
+    target.AsString() += text;
+  }
   return true;
 }
 

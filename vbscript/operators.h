@@ -7,9 +7,23 @@
 // Operands that are objects are read through their default member first.
 #pragma once
 
+#include <cstddef>
+
 #include "core/variant.h"
+#include "core/vb_error.h"
 
 namespace veldrane::vbs::ops {
+
+// The longest string scripts may build, in bytes. Native strings end near
+// 2^31 characters; ours are UTF-8, and joining two texts needs room for
+// both and the result at once, so the limit is 2^30 bytes: a size the
+// machine can still give, and one whose length Len (a Long) never wraps.
+inline constexpr size_t kMaxStringBytes = size_t{1} << 30;
+// Raises 14, "Out of string space", when a string of `a` + `b` bytes would
+// pass kMaxStringBytes (the sum itself cannot wrap).
+inline void CheckStringSize(size_t a, size_t b = 0) {
+  if (a > kMaxStringBytes || b > kMaxStringBytes - a) throw VbError(14);
+}
 
 Variant Add(const Variant& a, const Variant& b);
 Variant Sub(const Variant& a, const Variant& b);

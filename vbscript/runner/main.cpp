@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vbscript/interpreter.h"
+#include "vbscript/objects/deep_stack.h"
 #include "vbscript/runner/wscript.h"
 #include "vbscript/script_control.h"
 
@@ -17,6 +18,8 @@ using namespace veldrane;
 using namespace veldrane::vbs;
 
 namespace {
+
+constexpr size_t kScriptStackBytes = size_t{64} << 20;
 
 std::string HexCode(int32_t number) {
   uint32_t code = number >= 0 && number <= 0xFFFF ? 0x800A0000u + static_cast<uint32_t>(number)
@@ -56,13 +59,25 @@ int main(int argc, char** argv) {
   ScriptControl control;
   control.AddObject("WScript", Variant(NewWScript(file, std::move(arguments))));
   int status = 0;
+  // Scripts run on a thread of their own with a stack that lets recursion
+  // reach the engine's depth limit, as the native host's does; the main
+  // thread's stack would stop it a few thousand levels down.
+  auto run = [&] {
+    try {
+      control.AddCode(text);
+      control.interpreter().ReleaseGlobals();
+    } catch (const VbError&) {
+      status = Report(file, control.Error());
+    } catch (const QuitRequest& quit) {
+      status = quit.code;
+    }
+  };
   try {
-    control.AddCode(text);
-    control.interpreter().ReleaseGlobals();
+    RunOnStack(kScriptStackBytes, run);
   } catch (const VbError&) {
-    status = Report(file, control.Error());
-  } catch (const QuitRequest& quit) {
-    status = quit.code;
+    // No such thread could be made (the work catches its own errors): the
+    // main thread runs the script, and the engine's stack check still holds.
+    run();
   }
   std::cout.flush();
   return status;

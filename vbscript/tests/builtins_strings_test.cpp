@@ -3,16 +3,38 @@
 // invariant, and Null/argument errors in bulk.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "core/text.h"
 #include "vbscript/builtins.h"
 #include "vbscript/tests/builtins_test_support.h"
 #include "vbscript/builtins_support.h"
+#include "vbscript/operators.h"
 
 namespace veldrane::vbs {
 namespace {
 
+
+TEST(StringLimit, GrowthPastTheLimitRaisesOutOfStringSpaceWithoutWrapping) {
+  auto number = [](size_t a, size_t b) {
+    try {
+      ops::CheckStringSize(a, b);
+      return 0;
+    } catch (const VbError& e) {
+      return e.number();
+    }
+  };
+  EXPECT_EQ(number(ops::kMaxStringBytes, 0), 0);
+  EXPECT_EQ(number(ops::kMaxStringBytes - 1, 1), 0);
+  EXPECT_EQ(number(ops::kMaxStringBytes, 1), 14);
+  EXPECT_EQ(number(1, ops::kMaxStringBytes), 14);
+  // s = s & s, doubling: the sum of two huge sizes must not wrap round to a small one.
+  EXPECT_EQ(number(SIZE_MAX, SIZE_MAX), 14);
+  EXPECT_EQ(number(SIZE_MAX / 2 + 1, SIZE_MAX / 2 + 1), 14);
+  // The limit keeps every length a Long can count.
+  EXPECT_LT(ops::kMaxStringBytes, size_t{INT32_MAX});
+}
 
 TEST(BuiltinTables, EveryEntryIsFoundUnderItsOwnName) {
   // A name listed twice would hide one of the two functions.

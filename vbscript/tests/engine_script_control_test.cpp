@@ -12,6 +12,7 @@
 #include "core/object.h"
 #include "core/text.h"
 #include "vbscript/interpreter.h"
+#include "vbscript/objects/deep_stack.h"
 #include "vbscript/script_control.h"
 
 namespace veldrane::vbs {
@@ -381,6 +382,18 @@ TEST(ScriptControlStack, RecursionStopsBeforeASmallThreadStackRunsOut) {
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
   EXPECT_EQ(number, 28);
+}
+
+TEST(ScriptControlStack, PlainRecursionReachesTheDepthLimitOnARoomyStack) {
+  RunOnStack(size_t{64} << 20, [] {
+    ScriptControl control;
+    control.AddCode("Function Down(n)\n  If n <= 0 Then\n    Down = 0\n  Else\n    Down = Down(n - 1) + 1\n  End If\nEnd Function");
+    EXPECT_EQ(control.Eval("Down(10000)").ToLong(), 10000);
+    int depth = Interpreter::kMaxDepth;
+    EXPECT_EQ(control.Eval("Down(" + std::to_string(depth - 1) + ")").ToLong(), depth - 1);
+    EXPECT_THROW(control.Eval("Down(" + std::to_string(depth) + ")"), VbError);
+    EXPECT_EQ(control.Error().Number, 28);
+  });
 }
 
 }  // namespace
