@@ -13,35 +13,6 @@ using namespace detail;
 
 namespace {
 
-std::u16string ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    char32_t c = DecodeAt(s, i);
-    if (c >= 0x10000) {
-      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
-  return out;
-}
-
-std::string FromUtf16(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
 // Runs `f` on the UTF-16 form of argument 0, or gives Null for Null.
 template <class F>
 Variant OnUnits(Args args, F f) {

@@ -117,24 +117,25 @@ size_t CountArg(Args args, size_t i) {
 
 Variant Left(BuiltinContext&, Args args) {
   size_t n = CountArg(args, 1);
-  return OnText(args, [n](std::string_view s) { return Variant(s.substr(0, ByteOffset(s, n))); });
+  return OnText(args, [n](std::string_view s) { return Variant(SliceUnits(s, 0, n)); });
 }
 
 Variant Right(BuiltinContext&, Args args) {
   size_t n = CountArg(args, 1);
-  return OnText(args, [n](std::string_view s) { return Variant(s.substr(ByteOffsetFromEnd(s, n))); });
+  return OnText(args, [n](std::string_view s) {
+    size_t length = IsAscii(s) ? s.size() : CharCount(s);
+    if (n >= length) return Variant(s);
+    return Variant(SliceUnits(s, length - n, n));
+  });
 }
 
 Variant Mid(BuiltinContext&, Args args) {
   int32_t start = LongArg(args, 1);
   if (start < 1) throw VbError::InvalidCall();
   bool has_length = Given(args, 2);
-  size_t length = has_length ? CountArg(args, 2) : 0;
+  size_t length = has_length ? CountArg(args, 2) : SIZE_MAX;
   return OnText(args, [&](std::string_view s) {
-    size_t from = ByteOffset(s, static_cast<size_t>(start) - 1);
-    std::string_view rest = s.substr(from);
-    if (!has_length) return Variant(rest);
-    return Variant(rest.substr(0, ByteOffset(rest, length)));
+    return Variant(SliceUnits(s, static_cast<size_t>(start) - 1, length));
   });
 }
 

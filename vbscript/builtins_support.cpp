@@ -1,13 +1,12 @@
 #include "vbscript/builtins_support.h"
 
-#include "vbscript/operators.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/oadate.h"
+#include "vbscript/operators.h"
 
 namespace veldrane::vbs::detail {
 
@@ -71,43 +70,88 @@ bool IsAscii(std::string_view s) {
 }
 
 size_t CharCount(std::string_view s) {
-  // Every byte starts a character except continuation bytes (10xxxxxx);
-  // they are counted eight at a time: bit 7 set and bit 6 clear.
+  // Every byte starts a unit except continuation bytes (10xxxxxx), and a
+  // four-byte lead (11110xxx) starts two; both are counted eight bytes at
+  // a time with bit tricks.
   const char* p = s.data();
-  size_t n = s.size(), i = 0, continuation = 0;
+  size_t n = s.size(), i = 0, continuation = 0, pairs = 0;
   constexpr uint64_t kHigh = 0x8080808080808080ull;
   for (; i + 8 <= n; i += 8) {
     uint64_t word;
     std::memcpy(&word, p + i, 8);
     if (word & kHigh) {
-      // One bit per continuation byte, moved to bit 0 and summed by a multiply.
+      // One bit per matching byte, moved to bit 0 and summed by a multiply.
       uint64_t ones = (word & ~(word << 1) & kHigh) >> 7;
       continuation += static_cast<size_t>((ones * 0x0101010101010101ull) >> 56);
+      uint64_t leads = (word & (word << 1) & (word << 2) & (word << 3) & ~(word << 4) & kHigh) >> 7;
+      pairs += static_cast<size_t>((leads * 0x0101010101010101ull) >> 56);
     }
   }
-  for (; i < n; ++i) continuation += (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80;
-  return n - continuation;
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(p[i]);
+    continuation += (c & 0xC0) == 0x80;
+    pairs += (c & 0xF8) == 0xF0;
+  }
+  return n - continuation + pairs;
 }
+
+namespace {
+
+// UTF-16 units of the character whose lead byte is `c`.
+size_t UnitsOf(unsigned char c) { return (c & 0xF8) == 0xF0 ? 2 : 1; }
+
+}  // namespace
 
 size_t ByteOffset(std::string_view s, size_t index) {
   size_t limit = index < s.size() ? index : s.size();
   if (IsAscii(s.substr(0, limit))) return limit;
   size_t pos = 0;
-  for (size_t seen = 0; pos < s.size() && seen < index; ++seen) {
+  for (size_t seen = 0; pos < s.size() && seen < index;) {
+    seen += UnitsOf(static_cast<unsigned char>(s[pos]));
     ++pos;
     while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
   }
   return pos;
 }
 
-size_t ByteOffsetFromEnd(std::string_view s, size_t count) {
-  size_t pos = s.size();
-  while (count > 0 && pos > 0) {
-    --pos;
-    while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) --pos;
-    --count;
+std::string SliceUnits(std::string_view s, size_t from, size_t count) {
+  size_t end = count > SIZE_MAX - from ? SIZE_MAX : from + count;
+  if (IsAscii(s.substr(0, end < s.size() ? end : s.size()))) {
+    if (from >= s.size()) return std::string();
+    return std::string(s.substr(from, count));
   }
-  return pos;
+  std::u16string units = ToUtf16(s);
+  if (from >= units.size()) return std::string();
+  return FromUtf16(std::u16string_view(units).substr(from, count));
+}
+
+std::u16string ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    char32_t c = DecodeAt(s, i);
+    if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  return out;
+}
+
+std::string FromUtf16(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
 }
 
 char32_t DecodeAt(std::string_view s, size_t& i) {

@@ -2,7 +2,8 @@
 // VBScript coerces them, UTF-8 character arithmetic, case mapping for text
 // comparison, and the week settings of the date functions.
 //
-// Strings are UTF-8 and counted in characters (code points). Every helper
+// Strings are UTF-8 and counted, as scripts count them, in UTF-16 code
+// units: a character outside the Basic Multilingual Plane is two. Every helper
 // keeps a fast path for pure ASCII, which is what almost every script
 // handles; the slow path only runs when a byte above 0x7F is seen.
 #pragma once
@@ -65,12 +66,18 @@ using ops::kMaxStringBytes;
 
 // True when every byte is below 0x80.
 bool IsAscii(std::string_view s);
-// Number of characters (code points).
+// Number of UTF-16 code units.
 size_t CharCount(std::string_view s);
-// Byte offset of character `index` (0-based); s.size() when past the end.
+// Byte offset of the first character that starts at or after UTF-16 unit
+// `index` (0-based); s.size() when past the end.
 size_t ByteOffset(std::string_view s, size_t index);
-// Byte offset of the start of the `count`-th character counted from the end.
-size_t ByteOffsetFromEnd(std::string_view s, size_t count);
+// `count` UTF-16 units from unit `from` (0-based), clipped to the text. A
+// cut through a surrogate pair keeps its half as a lone surrogate.
+std::string SliceUnits(std::string_view s, size_t from, size_t count);
+// The UTF-16 form of a text, and back (a lone surrogate becomes three bytes;
+// a high and low surrogate side by side join into their character).
+std::u16string ToUtf16(std::string_view s);
+std::string FromUtf16(std::u16string_view s);
 // Decodes the character at byte `i` and advances `i`; a malformed byte is
 // taken as the code point of that byte, so no input is ever lost.
 char32_t DecodeAt(std::string_view s, size_t& i);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "core/checked.h"
 #include "core/object.h"
@@ -266,6 +268,31 @@ Variant Plus(const Variant& a) {
   return v;
 }
 
+namespace {
+
+// Appends `b` to `out`. Halves of a surrogate pair cut apart (by Left, Mid
+// or ChrW) are kept as lone three-byte surrogates; when a high half ends
+// `out` and a low half starts `b` they join back into their character.
+void AppendText(std::string& out, std::string_view b) {
+  auto byte = [](std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); };
+  size_t n = out.size();
+  if (b.size() >= 3 && byte(b, 0) == 0xED && (byte(b, 1) & 0xF0) == 0xB0 && n >= 3 && byte(out, n - 3) == 0xED &&
+      (byte(out, n - 2) & 0xF0) == 0xA0) {
+    char32_t high = 0xD000 | ((byte(out, n - 2) & 0x3F) << 6) | (byte(out, n - 1) & 0x3F);
+    char32_t low = 0xD000 | ((byte(b, 1) & 0x3F) << 6) | (byte(b, 2) & 0x3F);
+    char32_t cp = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+    out.resize(n - 3);
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    b.remove_prefix(3);
+  }
+  out += b;
+}
+
+}  // namespace
+
 Variant Concat(const Variant& a0, const Variant& b0) {
   Variant ra, rb;
   const Variant& a = a0.IsObject() ? (ra = a0.Resolved()) : a0;
@@ -277,7 +304,7 @@ Variant Concat(const Variant& a0, const Variant& b0) {
   else if (!a.IsNull()) out = a.ToString();
   if (b.IsString()) {
     CheckStringSize(out.size(), b.AsString().size());
-    out += b.AsString();
+    AppendText(out, b.AsString());
   } else if (!b.IsNull()) {
     std::string text = b.ToString();
     CheckStringSize(out.size(), text.size());
@@ -290,7 +317,7 @@ bool AppendInPlace(Variant& target, const Variant& b) {
   if (!target.IsString()) return false;
   if (b.IsString()) {
     CheckStringSize(target.AsString().size(), b.AsString().size());
-    target.AsString() += b.AsString();
+    AppendText(target.AsString(), b.AsString());
     return true;
   }
   if (b.IsObject() || b.IsArray()) return false;

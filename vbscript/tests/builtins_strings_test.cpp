@@ -82,16 +82,34 @@ TEST(StringBuiltins, CountAndSliceCharactersNotBytes) {
 
 TEST(StringBuiltins, LengthOfLongMixedTextMatchesADecodeCount) {
   // Lengths are counted eight bytes at a time; check every alignment of
-  // one- to four-byte characters against decoding one by one.
+  // one- to four-byte characters against decoding one by one (a character
+  // past the Basic Multilingual Plane is two UTF-16 units).
   const char* pieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "bc"};
   std::string s;
   for (int i = 0; i < 200; ++i) {
     s += pieces[(i * 7 + i / 3) % 5];
-    size_t decoded = 0;
-    for (size_t at = 0; at < s.size(); ++decoded) detail::DecodeAt(s, at);
-    ASSERT_EQ(static_cast<size_t>(Call("Len", {s}).AsLong()), decoded) << i;
-    ASSERT_EQ(Text(Call("Left", {s, static_cast<int32_t>(decoded)})), s);
+    size_t units = 0;
+    for (size_t at = 0; at < s.size();) units += detail::DecodeAt(s, at) >= 0x10000 ? 2 : 1;
+    ASSERT_EQ(static_cast<size_t>(Call("Len", {s}).AsLong()), units) << i;
+    ASSERT_EQ(Text(Call("Left", {s, static_cast<int32_t>(units)})), s);
   }
+}
+
+TEST(StringBuiltins, CharactersPastThePlaneCountAsTwoUnits) {
+  const std::string face = "\xF0\x9F\x98\x80";  // U+1F600
+  const std::string s = "a" + face + "b";
+  EXPECT_EQ(Call("Len", {s}).AsLong(), 4);
+  EXPECT_EQ(Call("LenB", {s}).AsLong(), 8);
+  EXPECT_EQ(Text(Call("Left", {s, int16_t{3}})), "a" + face);
+  EXPECT_EQ(Text(Call("Right", {s, int16_t{1}})), "b");
+  EXPECT_EQ(Text(Call("Mid", {s, int16_t{2}, int16_t{2}})), face);
+  EXPECT_EQ(Call("InStr", {s, "b"}).AsLong(), 4);
+  EXPECT_EQ(Call("InStrRev", {s, "b"}).AsLong(), 4);
+  EXPECT_EQ(Call("AscW", {face}).AsInteger(), static_cast<int16_t>(0xD83D));
+  // A cut through the pair keeps each half as a lone surrogate.
+  EXPECT_EQ(Text(Call("Left", {s, int16_t{2}})), "a\xED\xA0\xBD");
+  EXPECT_EQ(Text(Call("Mid", {s, int16_t{3}})), "\xED\xB8\x80" "b");
+  EXPECT_EQ(Text(Call("ChrW", {int32_t{0xD83D}})), "\xED\xA0\xBD");
 }
 
 TEST(StringBuiltins, CaseMappingKeepsEveryCharactersLength) {
