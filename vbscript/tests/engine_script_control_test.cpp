@@ -189,6 +189,8 @@ class Thrower final : public Object {
   Variant Invoke(std::string_view name, InvokeKind, Args) override {
     if (IEquals(name, "Hresult")) throw VbError(static_cast<int32_t>(0x800A000Du), "Type mismatch", "Host");
     if (IEquals(name, "Cpp")) throw std::out_of_range("index 7 past the end");
+    if (IEquals(name, "Memory")) throw VbError(static_cast<int32_t>(0x8007000Eu), "", "Host");
+    if (IEquals(name, "Provider")) throw VbError(vberr::kProviderCommandError, "near FROM", "Provider");
     throw VbError::NotSupported(name);
   }
 };
@@ -198,6 +200,14 @@ TEST_F(ScriptControlTest, HostFailuresOfOtherShapesBecomeScriptErrors) {
   EXPECT_THROW(control.Eval("Host.Hresult"), VbError);
   EXPECT_EQ(control.Error().Number, 13);  // &H800A000D surfaces as 13
   EXPECT_EQ(control.Error().Source, "Host");
+  // A platform code with a VBScript number of its own takes it and its text;
+  // other failure codes pass unchanged.
+  EXPECT_THROW(control.Eval("Host.Memory"), VbError);
+  EXPECT_EQ(control.Error().Number, 7);
+  EXPECT_EQ(control.Error().Description, "Out of memory");
+  EXPECT_THROW(control.Eval("Host.Provider"), VbError);
+  EXPECT_EQ(control.Error().Number, vberr::kProviderCommandError);
+  EXPECT_EQ(control.Error().Description, "near FROM");
   EXPECT_THROW(control.AddCode("x = Host.Cpp"), VbError);
   EXPECT_EQ(control.Error().Number, 51);
   EXPECT_EQ(control.Error().Line, 1);
