@@ -69,6 +69,12 @@ Variant FromSingle(double d) {
   return Variant(static_cast<float>(d));
 }
 
+// "a" + "b": kept out of line, away from the numeric paths of Arith.
+[[gnu::noinline]] Variant JoinStrings(const Variant& a, const Variant& b) {
+  CheckStringSize(a.AsString().size(), b.AsString().size());
+  return Variant(a.AsString() + b.AsString());
+}
+
 enum class ArOp { Add, Sub, Mul };
 
 Variant Arith(ArOp op, const Variant& a_in, const Variant& b_in) {
@@ -89,11 +95,7 @@ Variant Arith(ArOp op, const Variant& a_in, const Variant& b_in) {
   ib = IndexOf(b);
   if (ia == kNull || ib == kNull) return Variant::Null();
   if (op == ArOp::Add) {
-    if (ia == kString && (ib == kString || ib == kEmpty)) {
-      if (ib == kEmpty) return a;
-      CheckStringSize(a.AsString().size(), b.AsString().size());
-      return Variant(a.AsString() + b.AsString());
-    }
+    if (ia == kString && (ib == kString || ib == kEmpty)) return ib == kEmpty ? a : JoinStrings(a, b);
     if (ib == kString && ia == kEmpty) return b;
   }
   bool ea, eb;
