@@ -328,24 +328,22 @@ Variant Interpreter::Enter(const Proc& p, ScriptObject* me, Variant** slots) {
 namespace {
 
 // The arrays whose elements a call binds to ByRef parameters. Each is
-// locked for the call (ReDim raises 10), so the elements stay where the
-// parameters point, and is held alive even if the callee drops it.
+// locked for the call (ReDim and Erase raise 10), so the elements stay where
+// the parameters point, and is held alive even if the callee drops it.
 class LockedArrays {
  public:
-  LockedArrays() = default;
+  explicit LockedArrays(std::vector<const VbArray*>& registry) : registry_(registry) {}
   LockedArrays(const LockedArrays&) = delete;
   LockedArrays& operator=(const LockedArrays&) = delete;
-  ~LockedArrays() {
-    for (auto it = held_.rbegin(); it != held_.rend(); ++it) it->first->fixed = it->second;
-  }
+  ~LockedArrays() { registry_.resize(registry_.size() - held_.size()); }
   void Lock(ArrayRef array) {
-    bool was_fixed = array->fixed;
-    array->fixed = true;
-    held_.emplace_back(std::move(array), was_fixed);
+    registry_.push_back(array.get());
+    held_.push_back(std::move(array));
   }
 
  private:
-  std::vector<std::pair<ArrayRef, bool>> held_;
+  std::vector<const VbArray*>& registry_;
+  std::vector<ArrayRef> held_;
 };
 
 }  // namespace
@@ -354,7 +352,7 @@ Variant Interpreter::CallProc(const Proc& p, ScriptObject* me, Frame& caller, co
   if (args.size() != p.param_count()) throw Runtime(vberr::kWrongArgumentCount, p.name);
   SlotBuffer buffer(p.slot_count);
   Variant** refs = buffer.refs();
-  LockedArrays locked;
+  LockedArrays locked(locked_arrays_);
   for (size_t i = 0; i < args.size(); ++i) {
     if (!p.byval[i]) {
       if (Variant* ref = args[i]->VarRef(caller)) {
@@ -395,6 +393,10 @@ ObjectRef Interpreter::NewObject(const Cell& cell) {
 }
 
 ObjectRef Interpreter::err_ref() const { return err_; }
+
+bool Interpreter::IsLocked(const VbArray& array) const {
+  return std::find(locked_arrays_.begin(), locked_arrays_.end(), &array) != locked_arrays_.end();
+}
 
 ObjectRef Interpreter::global_object() {
   if (!global_object_) global_object_ = NewGlobalObject(*this);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/object.h"
 #include "vbscript/code.h"
@@ -54,6 +55,9 @@ class Interpreter {
   ObjectRef NewObject(const Cell& cell);
   // Eval, Execute, ExecuteGlobal, GetRef, CreateObject.
   Variant CallIntrinsic(Intrinsic which, Frame& f, const ExprList& args);
+  // True while an element of `array` is bound to a ByRef parameter of a
+  // running call: the array may not be resized or erased (10).
+  bool IsLocked(const VbArray& array) const;
   // Me outside a class (one object for the engine's life, so Me Is Me).
   ObjectRef global_object();
   // The Err object.
@@ -101,6 +105,7 @@ class Interpreter {
   std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>> expr_cache_;
   std::shared_ptr<ErrObject> err_;
   ObjectRef global_object_;
+  std::vector<const VbArray*> locked_arrays_;  // see IsLocked
   std::shared_ptr<Interpreter*> self_;
   int depth_ = 0;
 };

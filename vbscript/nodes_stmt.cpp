@@ -395,7 +395,7 @@ class ReDim final : public Stmt {
       if (!target) throw VbError::TypeMismatch();
       if (target->IsArray()) {
         VbArray& array = *target->AsArray();
-        if (array.fixed) throw Runtime(rerr::kArrayLocked);
+        if (array.fixed || f.interp.IsLocked(array)) throw Runtime(rerr::kArrayLocked);
         if (preserve_ && !array.dims().empty()) {
           array.Redim(std::move(dims), true);
           continue;
@@ -419,6 +419,7 @@ class Erase final : public Stmt {
       Variant* target = t->VarRef(f);
       if (!target || !target->IsArray()) throw VbError::TypeMismatch();
       VbArray& array = *target->AsArray();
+      if (f.interp.IsLocked(array)) throw Runtime(rerr::kArrayLocked);
       if (array.fixed) {
         for (Variant& item : array.items()) item = Variant();
       } else {

@@ -41,10 +41,17 @@ Class Store
     ReDim Preserve Items(100)
     x = "set"
   End Sub
+  Sub Wipe(x)
+    Erase Items
+    x = "wiped"
+  End Sub
   Sub Run()
     On Error Resume Next
     Grow Items(0)
     WScript.Echo Err.Number, UBound(Items), Items(0)
+    Err.Clear
+    Wipe Items(1)
+    WScript.Echo Err.Number, UBound(Items), Items(1)
     Err.Clear
     ReDim Preserve Items(3)
     WScript.Echo Err.Number, UBound(Items)
