@@ -24,10 +24,13 @@
 #include "engine/cls_process.h"
 #include "history/cls_log.h"
 #include "history/veldrane_data.h"
+#include "vbscript/objects/deep_stack.h"
 
 namespace veldrane::cli {
 
 namespace {
+
+constexpr size_t kRunStackBytes = size_t{64} << 20;
 
 struct RunOptions {
   std::string document;
@@ -103,7 +106,19 @@ int Run(RunOptions options, const Context& context) {
   process->SetMessageYield(poll_cancel);
 
   auto started_at = std::chrono::steady_clock::now();
-  process->RunFile(document);
+  // Formulas may recurse deeply: the run gets a stack of its own, as
+  // `veldrane script` gives scripts, so that recursion reaches the script
+  // engine's depth limit instead of stopping a few thousand levels down.
+  bool ran = false;
+  try {
+    vbs::RunOnStack(kRunStackBytes, [&] {
+      ran = true;
+      process->RunFile(document);
+    });
+  } catch (const VbError&) {
+    if (ran) throw;
+    process->RunFile(document);  // no such thread could be made: the engine still checks its stack
+  }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_at).count();
 
   outcome.summary = process->LastRun();

@@ -163,5 +163,16 @@ TEST_F(RunCommand, CtrlCCancelsTheRunWhichStillWritesItsHistoryRow) {
   EXPECT_NE(history.out.find("\"ROWS\": 40000"), std::string::npos) << history.out;
 }
 
+TEST_F(RunCommand, FormulasRecurseAsDeepAsScriptsDo) {
+  MakeCustomerDatabases(source, target, 1);
+  Document doc = Document::Customers(source, target, "Insert", false, false);
+  doc.Map(3, "LABEL", "FORMULA!Deep");
+  doc.Formula("Deep", "Function R(n)\r\n  If n = 0 Then R = 0 Else R = 1 + R(n - 1)\r\nEnd Function\r\n"
+                      "Function Main\r\n  Main = R(10000)\r\nEnd Function");
+  CliResult run = RunCli({"run", doc.Save(dir / "deep.xml")}, home);
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(Scalar(target, "SELECT LABEL FROM CUSTOMERS").ToString(), "10000");
+}
+
 }  // namespace
 }  // namespace veldrane::cli::test
