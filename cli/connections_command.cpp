@@ -47,13 +47,14 @@ class Registry {
     }
     host::SetLibraryFolder(path.parent_path().string());
     // Message boxes of the registry become our error messages.
+    previous_ = host::CurrentPrompts();
     host::SetCurrentPrompts(std::make_shared<host::NonInteractivePrompts>(messages_));
     if (host::FileExists(file_)) {
       registry_.LoadConnections();
       if (!messages_.str().empty()) throw CliError(file_ + ": " + messages_.str());
     }
   }
-  ~Registry() { host::SetCurrentPrompts(nullptr); }
+  ~Registry() { host::SetCurrentPrompts(previous_); }
 
   cConnections& operator*() { return registry_; }
   cConnections* operator->() { return &registry_; }
@@ -78,6 +79,7 @@ class Registry {
  private:
   std::string file_;
   std::ostringstream messages_;
+  std::shared_ptr<host::Prompts> previous_;  // restored when the registry is done
   cConnections registry_;
 };
 

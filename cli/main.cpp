@@ -5,14 +5,28 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
+#include <iostream>
+#include <memory>
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
+#include "platform/host/prompts.h"
 
 int main(int argc, char** argv) {
   using namespace veldrane::cli;
+
+  // The library asks nobody by itself: on a terminal its questions come to
+  // the user, otherwise its messages go to standard error and questions
+  // are cancelled.
+  if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) {
+    veldrane::host::SetCurrentPrompts(std::make_shared<veldrane::host::TerminalPrompts>(std::cin, std::cerr));
+  } else {
+    veldrane::host::SetCurrentPrompts(std::make_shared<veldrane::host::NonInteractivePrompts>(std::cerr));
+  }
 
   Context context;
   int status = kExitOk;

@@ -83,11 +83,12 @@ std::shared_ptr<Prompts> CurrentPrompts() {
     std::lock_guard lock(installed.mutex);
     if (installed.prompts) return installed.prompts;
   }
-  // Not cached: a service may lose its terminal, and the test is cheap.
-  static const auto terminal = std::make_shared<TerminalPrompts>(std::cin, std::cerr);
-  static const auto unattended = std::make_shared<NonInteractivePrompts>(std::cerr);
-  if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) return terminal;
-  return unattended;
+  // A library has no user of its own to ask: until its host installs
+  // prompts, messages are answered with their first button and questions
+  // are cancelled, and nothing is written anywhere.
+  static std::ostream nowhere(nullptr);
+  static const auto silent = std::make_shared<NonInteractivePrompts>(nowhere);
+  return silent;
 }
 
 void SetCurrentPrompts(std::shared_ptr<Prompts> prompts) {

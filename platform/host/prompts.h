@@ -3,11 +3,13 @@
 // connection string.
 //
 // The library never talks to a screen itself; every such call goes through
-// the process-wide current Prompts. Three implementations ship: the terminal
-// (asks on standard input, writes to standard error), the non-interactive one
-// for services and CI (a message is written to standard error and answered
-// with its first button, every question is cancelled), and ScriptedPrompts,
-// a test double that answers from queues and records what it was asked.
+// the process-wide current Prompts, which the host installs. Three
+// implementations ship: the terminal (asks on standard input, writes to
+// standard error), the non-interactive one for services and CI (a message is
+// written to a stream of the host's choosing and answered with its first
+// button, every question is cancelled), and ScriptedPrompts, a test double
+// that answers from queues and records what it was asked. A host that
+// installs none gets the non-interactive one writing nowhere.
 #pragma once
 
 #include <deque>
@@ -133,9 +135,8 @@ class ScriptedPrompts : public Prompts {
   std::deque<DialogAnswer> dialog_answers_;  // PromptNew and PromptEdit share it
 };
 
-// The Prompts the library uses: the one installed, else the terminal when
-// standard input and standard error are terminals, else the non-interactive
-// one on standard error.
+// The Prompts the library uses: the one installed, else the non-interactive
+// one writing nowhere.
 std::shared_ptr<Prompts> CurrentPrompts();
 // Installs `prompts` for the whole process; nullptr restores the default.
 void SetCurrentPrompts(std::shared_ptr<Prompts> prompts);

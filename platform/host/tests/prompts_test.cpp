@@ -128,6 +128,17 @@ TEST(CurrentPrompts, InstalledPromptsReplaceTheDefault) {
   EXPECT_NE(CurrentPrompts().get(), scripted.get());
 }
 
+TEST(CurrentPrompts, WithoutAHostsPromptsNobodyIsAskedAndNothingIsWritten) {
+  SetCurrentPrompts(nullptr);
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(CurrentPrompts()->MsgBox("Error Opening File", vbYesNo | vbCritical, ""), vbYes);
+  EXPECT_EQ(CurrentPrompts()->InputBox("Name?", "", "x"), "");
+  EXPECT_FALSE(CurrentPrompts()->PromptNew().has_value());
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
 TEST(ConnectionString, ParsesQuotedValuesAndBuildsThemBack) {
   auto parts = ParseConnectionString(
       "Provider=SQLite; Data Source = \"C:\\a;b.db\" ;;Password='it''s';Flag;Extended Properties=\"say \"\"hi\"\"\";");
