@@ -166,10 +166,10 @@ void CheckFlow(clsProcess& process, Checker& check) {
   if (ends == 0) check.Problem("the flow has no END step");
   if (targets == 0) check.Note("the flow has no TARGET (storage) step: a run writes nothing");
   if (starts == 0) return;
-  FlowWalk walk = WalkFromStart(process);
-  if (walk.cycle) {
+  WalkPlan walk = process.PlanFlow();
+  if (walk.end == WalkPlan::End::kLoop) {
     check.Problem("the links from START run in a circle and never reach END");
-  } else if (!walk.complete) {
+  } else if (walk.end != WalkPlan::End::kEnd) {
     std::string last = walk.steps.empty() ? "START" : walk.steps.back()->sCaption();
     check.Problem("the links from START stop at " + last + " before reaching END");
   } else {

@@ -1,56 +1,10 @@
 #include "cli/flow_walk.h"
 
-#include <set>
-
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "platform/db/ado.h"
 
 namespace veldrane::cli {
-
-namespace {
-
-// A link end as the run reads it; -1 when it is not a number.
-long LinkEnd(const std::string& text) {
-  auto number = ParseNumber(text);
-  if (!number) return -1;
-  return static_cast<long>(*number);
-}
-
-}  // namespace
-
-FlowWalk WalkFromStart(clsProcess& process) {
-  FlowWalk walk;
-  auto steps = process.Shapes()->Collection();
-  auto lines = process.Lines()->Collection();
-  std::shared_ptr<cShape> current;
-  for (auto& step : *steps) {
-    if (step->objType == aStart) {
-      current = step;
-      break;
-    }
-  }
-  if (!current) return walk;
-  std::set<const cShape*> seen{current.get()};
-  while (current && current->objType != aStop) {
-    std::shared_ptr<cShape> next;
-    for (auto& line : *lines) {
-      if (LinkEnd(line->sFrom()) != current->Index) continue;
-      long position = LinkEnd(line->sTo());
-      if (position >= 1 && position <= steps->Count()) next = steps->Item(static_cast<int32_t>(position));
-      break;
-    }
-    if (!next) break;
-    if (!seen.insert(next.get()).second) {
-      walk.cycle = true;
-      break;
-    }
-    walk.steps.push_back(next);
-    current = next;
-  }
-  walk.complete = current && current->objType == aStop && !walk.cycle;
-  return walk;
-}
 
 std::string TypeName(int16_t type) {
   static const char* const kNames[] = {"nothing", "start",  "process", "decission",     "storage", "data",

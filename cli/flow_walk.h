@@ -1,7 +1,7 @@
 // Reading a loaded integration the way the run reads it, for the commands
-// that explain a document (check, preview): the walk from START along the
-// first link of each step, step types by name, value texts taken apart, and
-// values shown to a user.
+// that explain a document (check, preview): step types by name, value texts
+// taken apart, and values shown to a user. The walk from START is the
+// engine's own (clsProcess::PlanFlow).
 #pragma once
 
 #include <memory>
@@ -20,17 +20,6 @@ class Recordset;
 }  // namespace veldrane
 
 namespace veldrane::cli {
-
-// The steps one record visits after START, in order, as the run driver
-// walks them: the target of the first link leaving each step (found by
-// position in the step collection), up to END. `complete` is false when the
-// walk stops before END; `cycle` when it comes back to a step it visited.
-struct FlowWalk {
-  std::vector<std::shared_ptr<cShape>> steps;
-  bool complete = false;
-  bool cycle = false;
-};
-FlowWalk WalkFromStart(clsProcess& process);
 
 // "start", "storage", ... as the document names step types; "nothing" for 0.
 std::string TypeName(int16_t type);

@@ -182,7 +182,7 @@ int Preview(const PreviewOptions& options) {
   }
   if (!load_error.empty()) throw CliError(options.document + ": " + ReplaceAll(load_error, "\r\n", "\n  "));
 
-  FlowWalk walk = WalkFromStart(*process);
+  WalkPlan walk = process->PlanFlow();
   StepReporter reporter(*process, walk.steps);
   process->SetMessageYield([&reporter] { reporter.AfterStep(); });
 

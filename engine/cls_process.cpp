@@ -3,6 +3,7 @@
 // and saving live in document/, the run in the engine's other files.
 #include "engine/cls_process.h"
 
+#include <algorithm>
 #include <optional>
 #include <type_traits>
 
@@ -84,6 +85,41 @@ std::shared_ptr<cShape> clsProcess::GetStartStep() {
     if (step->objType == aStart) return step;
   }
   return nullptr;
+}
+
+WalkPlan clsProcess::PlanFlow() {
+  WalkPlan walk;
+  walk.built = true;
+  std::shared_ptr<cShape> current = GetStartStep();
+  if (!current) {
+    walk.end = WalkPlan::End::kNoStart;
+    return walk;
+  }
+  // The walk is deterministic: a step reached twice would be reached again
+  // and again, so the walk ends at the first return.
+  std::vector<const cShape*> visited{current.get()};
+  while (current->objType != aStop) {
+    std::shared_ptr<cShape> next;
+    try {
+      next = GetNextStep(current, "");
+    } catch (const VbError&) {
+      walk.end = WalkPlan::End::kFailure;  // every record's walk ends here, silently
+      break;
+    }
+    if (!next) {
+      walk.end = WalkPlan::End::kDeadEnd;
+      break;
+    }
+    if (std::find(visited.begin(), visited.end(), next.get()) != visited.end()) {
+      walk.end = WalkPlan::End::kLoop;
+      walk.loop_step = std::move(next);
+      break;
+    }
+    visited.push_back(next.get());
+    walk.steps.push_back(next);
+    current = std::move(next);
+  }
+  return walk;
 }
 
 std::shared_ptr<cShape> clsProcess::GetEndStep() {

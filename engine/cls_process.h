@@ -33,6 +33,7 @@
 #include "model/designer_window.h"
 #include "model/records.h"
 #include "engine/run_summary.h"
+#include "engine/walk_plan.h"
 
 namespace veldrane {
 
@@ -119,6 +120,9 @@ class clsProcess : public Object, public DesignerProcess {
   // (default 1000; 1 commits every write on its own).
   int32_t CommitSize() const { return commit_size_; }
   void CommitSize(int32_t records);
+  // The steps every record of a run visits, from START along the first link
+  // of each step (see WalkPlan). Follows the links as they are now.
+  WalkPlan PlanFlow();
   // How the last whole run ended (Run, RunFile), as the engine saw it.
   const RunSummary& LastRun() const { return last_run_; }
   // Called after each step of a record's walk, so that a host's user

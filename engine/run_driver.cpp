@@ -204,7 +204,7 @@ void clsProcess::StartProcess(bool run) {
   if (run) last_run_ = RunSummary();
   state.prepared = false;
   state.preparation_error.clear();
-  state.walk = RunState::WalkPlan();
+  state.walk = WalkPlan();
   state.ForgetStepWise();  // noted again by RunRecord while the mode lasts
   bool ignoring = false;  // from the first SOURCE or TARGET step of the sharing on
   try {
@@ -378,41 +378,14 @@ void clsProcess::ProcessRecords() {
 }
 
 void clsProcess::PlanWalk() {
-  RunState::WalkPlan& walk = EnsureRunState(run_).walk;
+  WalkPlan& walk = EnsureRunState(run_).walk;
   if (walk.built || !mStartStep) return;
-  // Follows the first link leaving each step from START, as every record
-  // will. The walk is deterministic: a step reached twice would be reached
-  // again and again, so the walk ends at the first return.
-  walk = RunState::WalkPlan();
-  walk.built = true;
-  std::vector<const cShape*> visited{mStartStep.get()};
-  std::shared_ptr<cShape> current = mStartStep;
-  while (current->objType != aStop) {
-    std::shared_ptr<cShape> next;
-    try {
-      next = GetNextStep(current, "");
-    } catch (const VbError&) {
-      walk.end = RunState::WalkPlan::End::kFailure;  // every record's walk ends here, silently
-      break;
-    }
-    if (!next) {
-      walk.end = RunState::WalkPlan::End::kDeadEnd;
-      break;
-    }
-    if (std::find(visited.begin(), visited.end(), next.get()) != visited.end()) {
-      walk.end = RunState::WalkPlan::End::kLoop;
-      walk.loop_step = std::move(next);
-      break;
-    }
-    visited.push_back(next.get());
-    walk.steps.push_back(next);
-    current = std::move(next);
-  }
+  walk = PlanFlow();
   last_run_.reached_target = std::any_of(walk.steps.begin(), walk.steps.end(),
                                          [](const std::shared_ptr<cShape>& s) { return s->objType == aStorage; });
-  if (walk.end == RunState::WalkPlan::End::kLoop) {
+  if (walk.end == WalkPlan::End::kLoop) {
     last_run_.flow_problem = "the flow never reaches END: it loops back to step '" + walk.loop_step->sCaption() + "'";
-  } else if (walk.end == RunState::WalkPlan::End::kFailure) {
+  } else if (walk.end == WalkPlan::End::kFailure) {
     last_run_.flow_problem = "a link of the flow leads to no step";
   } else if (!last_run_.reached_target) {
     last_run_.flow_problem = "no TARGET step is reached from START";
@@ -423,7 +396,7 @@ void clsProcess::ProcessRecord() {
   if (!mStartStep) return;
   RunState& state = EnsureRunState(run_);
   PlanWalk();
-  const RunState::WalkPlan& walk = state.walk;
+  const WalkPlan& walk = state.walk;
 
   try {
     for (const std::shared_ptr<cShape>& step : walk.steps) {
@@ -454,14 +427,14 @@ void clsProcess::ProcessRecord() {
       if (message_yield_) message_yield_();
       if (stop) return;
     }
-    if (walk.end == RunState::WalkPlan::End::kLoop) {
+    if (walk.end == WalkPlan::End::kLoop) {
       ++state.failures_logged;
       gbLog->AddLog("VeldraneRunner ERROR: the flow never reaches END: it loops back to step '" +
                     walk.loop_step->sCaption() + "' (record " + std::to_string(mStatistics.CurrRecord) + ")");
     }
     // A walk that found no next step (or looped) yields once more, as the
     // step that found nothing took its turn.
-    if (walk.end == RunState::WalkPlan::End::kDeadEnd || walk.end == RunState::WalkPlan::End::kLoop) {
+    if (walk.end == WalkPlan::End::kDeadEnd || walk.end == WalkPlan::End::kLoop) {
       if (message_yield_) message_yield_();
     }
   } catch (const VbError&) {

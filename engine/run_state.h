@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/run_transactions.h"
+#include "engine/walk_plan.h"
 #include "model/records.h"
 #include "platform/db/ado.h"
 
@@ -48,21 +49,7 @@ struct RunState {
   // transaction (NoteTransaction) until the step-wise mode ends.
   std::vector<ado::ConnectionRef> step_wise_noted;
 
-  // --- The walk of every record ---
-  // The links do not change while a run goes, so the walk from START is the
-  // same for every record: it is followed once and replayed.
-  struct WalkPlan {
-    enum class End {
-      kEnd,      // reached the END step (the last of `steps`)
-      kDeadEnd,  // the last step has no outgoing link
-      kLoop,     // the next step was reached before: the flow loops there
-      kFailure,  // following a link failed (an end that is not a number)
-    };
-    bool built = false;
-    std::vector<std::shared_ptr<cShape>> steps;  // after START, in walk order
-    End end = End::kEnd;
-    std::shared_ptr<cShape> loop_step;           // kLoop: where the flow loops back
-  };
+  // --- The walk of every record, followed once per run ---
   WalkPlan walk;
   int64_t failures_logged = 0;  // failures logged as execution-log rows this run
 
