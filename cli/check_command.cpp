@@ -200,9 +200,8 @@ void CheckSource(cShape& step, const tData& data, Checker& check) {
 }
 
 void CheckTarget(cShape& step, const tStorage& storage, Checker& check) {
-  static const std::set<std::string> kOperations = {"Insert", "Update", "UpdateInsert", "Delete", "Lookup"};
   const std::string& name = step.sCaption();
-  if (!kOperations.count(storage.shpOperation)) {
+  if (OperationOf(storage) == StorageOperation::kOther) {
     check.Problem(name + ": the operation \"" + storage.shpOperation +
                   "\" is none of Insert, Update, UpdateInsert, Delete, Lookup (it would act as Update)");
   }

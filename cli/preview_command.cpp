@@ -120,10 +120,11 @@ class StepReporter {
     if (!outcome) outcome = failed ? "FAILED" : "nothing written";
     if (failed || (outcome && std::string(outcome).rfind("FAILED", 0) == 0)) ++failed_steps_;
     std::printf("  %-16s %-13s %s\n", step.sCaption().c_str(), storage->shpOperation.c_str(), outcome);
-    if (storage->shpOperation != "Delete" && std::string(outcome).rfind("FAILED", 0) != 0 && !failed) {
+    StorageOperation op = OperationOf(*storage);
+    if (op != StorageOperation::kDelete && std::string(outcome).rfind("FAILED", 0) != 0 && !failed) {
       std::string keys = RowValues(step, *storage, true);
       if (!keys.empty()) std::printf("      key:    %s\n", keys.c_str());
-      if (storage->shpOperation != "Lookup") {
+      if (op != StorageOperation::kLookup) {
         std::string values = RowValues(step, *storage, false);
         if (!values.empty()) std::printf("      values: %s\n", values.c_str());
       }

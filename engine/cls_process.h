@@ -176,8 +176,8 @@ class clsProcess : public Object, public DesignerProcess {
 
   // Statistics and the history row (engine/statistics.cpp).
   void ResetStatistics();
-  void CountSuccess(int kind);
-  void CountFailure(int kind);
+  void CountSuccess(CounterKind kind);
+  void CountFailure(CounterKind kind);
   void CountFailure();
   void WriteHistoryRow(const std::string& result);
 

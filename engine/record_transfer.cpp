@@ -132,19 +132,19 @@ void clsProcess::TransferRecord(cShape& step) {
     // the database again.
     if (run.query_keyed || !step.emptyRowsFor(target_query)) step.setQuery(target_query);
 
-    const std::string& op = target->shpOperation;
-    if (op == "UpdateInsert") {
+    const StorageOperation op = OperationOf(*target);
+    if (op == StorageOperation::kUpdateInsert) {
       // Without key conditions there is no row to update: always a new one.
       if (!run.query_keyed || Rows(step).RecordCount() == 0) Rows(step).AddNew();
-    } else if (op == "Insert") {
+    } else if (op == StorageOperation::kInsert) {
       Rows(step).AddNew();
-    } else if (op == "Delete") {
+    } else if (op == StorageOperation::kDelete) {
       Rows(step).Delete(ado::adAffectCurrent);
-      CountSuccess(4);
+      CountSuccess(CounterKind::kDelete);
       return;
-    } else if (op == "Lookup") {
+    } else if (op == StorageOperation::kLookup) {
       // The rows stay closed until a reader needs them.
-      CountSuccess(3);
+      CountSuccess(CounterKind::kLookup);
       return;
     }
     // "Update", and any other operation name, update the first row found.
@@ -191,9 +191,9 @@ void clsProcess::TransferRecord(cShape& step) {
     int32_t mode = Rows(step).EditMode();
     Rows(step).Update();
     if (mode == ado::adEditAdd) {
-      CountSuccess(1);
+      CountSuccess(CounterKind::kInsert);
     } else if (mode == ado::adEditInProgress) {
-      CountSuccess(2);
+      CountSuccess(CounterKind::kUpdate);
     }
     // Mode 0: nothing was written (every mapping was a key), nothing counted.
   } catch (const VbError& e) {
@@ -203,13 +203,13 @@ void clsProcess::TransferRecord(cShape& step) {
     // uncounted and the caller ends the record's walk.
     int32_t mode = Rows(step).EditMode();
     if (mode == ado::adEditAdd) {
-      CountFailure(1);
+      CountFailure(CounterKind::kInsert);
     } else if (mode == ado::adEditInProgress) {
-      CountFailure(2);
+      CountFailure(CounterKind::kUpdate);
     } else if (mode == ado::adEditDelete) {
-      CountFailure(4);
-    } else if (target && target->shpOperation == "Lookup") {
-      CountFailure(3);
+      CountFailure(CounterKind::kDelete);
+    } else if (target && OperationOf(*target) == StorageOperation::kLookup) {
+      CountFailure(CounterKind::kLookup);
     } else {
       CountFailure();
     }

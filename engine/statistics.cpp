@@ -21,14 +21,6 @@ namespace veldrane {
 
 namespace {
 
-constexpr int kAllKinds = 5;
-
-void RequireKind(int kind) {
-  if (kind < 1 || kind > 4) {
-    throw VbError::InvalidCall("Statistics kind " + std::to_string(kind) + " is not 1 (insert) to 4 (delete)");
-  }
-}
-
 // Increases every counter of `counters` or none: the invariants must hold
 // even when one of them is at its limit.
 void IncreaseAll(std::initializer_list<int32_t*> counters) {
@@ -47,14 +39,14 @@ void clsProcess::ResetStatistics() {
   mStatistics.CurrRecord = 1;
 }
 
-void clsProcess::CountSuccess(int kind) {
-  RequireKind(kind);
+void clsProcess::CountSuccess(CounterKind counter) {
+  const int kind = static_cast<int>(counter);
   tStatistic& s = mStatistics;
   IncreaseAll({&s.Success[kind], &s.Success[kAllKinds], &s.Totals[kind], &s.Totals[kAllKinds]});
 }
 
-void clsProcess::CountFailure(int kind) {
-  RequireKind(kind);
+void clsProcess::CountFailure(CounterKind counter) {
+  const int kind = static_cast<int>(counter);
   tStatistic& s = mStatistics;
   IncreaseAll({&s.Errors[kind], &s.Totals[kind], &s.Errors[kAllKinds], &s.Totals[kAllKinds]});
 }

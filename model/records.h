@@ -63,6 +63,20 @@ struct tStorage {
   std::string shpOperation;        // "Insert", "Update", "UpdateInsert", "Delete" or "Lookup"
 };
 
+// The operation a TARGET step performs, as `shpOperation` names it (exact
+// case); kOther for any other text, which the record transfer treats as an
+// Update.
+enum class StorageOperation { kInsert, kUpdate, kUpdateInsert, kDelete, kLookup, kOther };
+inline StorageOperation OperationOf(const tStorage& storage) {
+  const std::string& op = storage.shpOperation;
+  if (op == "Insert") return StorageOperation::kInsert;
+  if (op == "Update") return StorageOperation::kUpdate;
+  if (op == "UpdateInsert") return StorageOperation::kUpdateInsert;
+  if (op == "Delete") return StorageOperation::kDelete;
+  if (op == "Lookup") return StorageOperation::kLookup;
+  return StorageOperation::kOther;
+}
+
 // Payload of a decision step (aDecission).
 struct tDecission {
   std::string condition;  // the decision's condition text
@@ -91,6 +105,11 @@ enum qlmStatisticResult : int16_t {
   qlmFail = 1,
   qlmSkipped = 2,
 };
+
+// The kinds of storage operation the run counts: the index of each counter
+// array of tStatistic (0 is unused, 5 holds all kinds together).
+enum class CounterKind : int { kInsert = 1, kUpdate = 2, kLookup = 3, kDelete = 4 };
+inline constexpr int kAllKinds = 5;
 
 // The run counters. Each array is indexed 0 to 5 by the run statistics.
 struct tStatistic {
