@@ -1,0 +1,175 @@
+// The designer page in a real headless Chromium (Debian's), driven by
+// playwright-core: a person's session from opening a document to a run,
+// against one `veldrane design` started for the whole file.
+//
+// Environment: VELDRANE_CLI (the built command), VELDRANE_MAKE_SAMPLE (the
+// sample database maker), CHROMIUM, BROWSER_MODULES (where npm installed
+// playwright-core), VELDRANE_SOURCE_DIR, VELDRANE_SCREENSHOT (where the
+// picture for the README goes).
+
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import { spawn, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const require = createRequire(path.join(process.env.BROWSER_MODULES, 'package.json'));
+const { chromium } = require('playwright-core');
+
+const cli = process.env.VELDRANE_CLI;
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'veldrane-designer-'));
+const home = path.join(work, 'home');
+const registry = path.join(work, 'connections.cnn');
+const doc = path.join(work, 'customers.xml');
+let server, address, context, page;
+
+// Starts `veldrane design` and waits for the address it prints.
+function startDesigner() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(cli, ['--home', home, '--connections', registry, 'design', doc, '--no-browser'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '';
+    const timer = setTimeout(() => reject(new Error(`no address printed: ${out}`)), 20000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/Open (http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]+)/);
+      if (m) { clearTimeout(timer); resolve({ child, address: m[1] }); }
+    });
+    child.stderr.on('data', (d) => { out += d; });
+    child.on('exit', (code) => reject(new Error(`veldrane design ended (${code}): ${out}`)));
+  });
+}
+
+before(async () => {
+  fs.mkdirSync(home);
+  execFileSync(process.env.VELDRANE_MAKE_SAMPLE, ['--customers', '400', '--orders', '10', path.join(work, 'data')]);
+  fs.copyFileSync(path.join(process.env.VELDRANE_SOURCE_DIR, 'examples/customers_upsert.xml'), doc);
+  execFileSync(cli, ['--home', home, '--connections', registry, 'connections', 'add', 'warehouse', 'Provider=SQLite;Data Source=data/warehouse.db']);
+  ({ child: server, address } = await startDesigner());
+  context = await chromium.launchPersistentContext(path.join(work, 'profile'), {
+    executablePath: process.env.CHROMIUM,
+    headless: true,
+    viewport: { width: 1500, height: 900 },
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync'],
+  });
+  page = context.pages()[0] || await context.newPage();
+});
+
+after(async () => {
+  await context?.close();
+  server?.kill('SIGTERM');
+  fs.rmSync(work, { recursive: true, force: true });
+});
+
+const stepCount = () => page.locator('#canvas g.step').count();
+const linkCount = () => page.locator('#canvas g.link-group').count();
+
+async function dragBetween(from, to) {
+  const a = await from.boundingBox();
+  const b = await to.boundingBox();
+  await page.mouse.move(a.x + a.width / 2, a.y + a.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(b.x + b.width / 2, b.y + b.height / 2, { steps: 8 });
+  await page.mouse.up();
+}
+
+test('a request without the token is refused', async () => {
+  const bare = address.replace(/\?token=.*/, '');
+  const state = await fetch(`${bare}api/state`);
+  assert.equal(state.status, 403);
+  const response = await page.goto(bare);
+  assert.equal(response.status(), 403);
+  assert.match(await page.textContent('body'), /token/);
+});
+
+test('open, add a TARGET step, link it, map two fields, save', async () => {
+  await page.goto(address);
+  await page.waitForSelector('#canvas g.step');
+  assert.equal(await stepCount(), 4);
+  assert.equal(await linkCount(), 3);
+  assert.equal(await page.isHidden('#dirty-mark'), true);
+
+  // Place a TARGET step below the existing one.
+  await page.click('#palette-steps button[data-type="4"]');
+  const target = page.locator('#canvas g.step[data-type="storage"]').first();
+  const box = await target.boundingBox();
+  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2 + 170);
+  await page.waitForFunction(() => document.querySelectorAll('#canvas g.step').length === 5);
+  assert.equal(await page.isVisible('#dirty-mark'), true);
+  const added = page.locator('#canvas g.step[data-type="storage"]').nth(1);
+  assert.equal(await added.getAttribute('id'), 'step5');
+  assert.equal(await page.inputValue('#panel-step input[name="caption"]'), 'TARGET2');
+
+  // Link the first TARGET to it; the line is the library's, routed between
+  // the facing sides.
+  await page.click('#tool-link');
+  await dragBetween(target, added);
+  await page.waitForFunction(() => document.querySelectorAll('#canvas g.link-group').length === 4);
+  await page.click('#tool-link');
+
+  // Map two fields: the connection from the registry, the table, its columns
+  // read from the database, two values picked from the SOURCE step's fields.
+  await added.click();
+  await page.selectOption('#panel-step select[name="connName"]', 'warehouse');
+  await page.waitForFunction(() => document.querySelector('#panel-step input[name="connString"]').value.includes('warehouse.db'));
+  const operation = page.waitForResponse((r) => r.url().endsWith('/api/steps/5/payload'));
+  await page.selectOption('#panel-step select[name="shpOperation"]', 'Insert');
+  await operation;
+  await page.fill('#panel-step input[name="target"]', 'CLIENTS');
+  const stored = page.waitForResponse((r) => r.url().endsWith('/api/steps/5/payload'));
+  await page.press('#panel-step input[name="target"]', 'Tab');
+  await stored;
+  await page.click('text=Read columns from the database');
+  await page.waitForSelector('table.mapping tr[data-column="CUSTNO"]');
+  await page.selectOption('tr[data-column="CUSTNO"] select.value-pick', 'SOURCE([CUSTNO])');
+  await page.waitForFunction(() => document.querySelector('tr[data-column="CUSTNO"] input.value-text').value === 'SOURCE([CUSTNO])');
+  await page.selectOption('tr[data-column="NAME"] select.value-pick', 'SOURCE([NAME])');
+  await page.waitForFunction(() => document.querySelector('tr[data-column="NAME"] input.value-text').value === 'SOURCE([NAME])');
+
+  await page.click('#btn-save');
+  await page.waitForSelector('#dirty-mark', { state: 'hidden' });
+
+  const saved = fs.readFileSync(doc, 'utf8');
+  const nodes = [...saved.matchAll(/<node [^>]*>.*?<\/node>|<node [^>]*\/>/gs)].map((m) => m[0]);
+  assert.equal(nodes.length, 5);
+  const node5 = nodes[4];
+  assert.match(node5, /^<node type="storage" x="\d+" y="\d+" caption="TARGET2">/);
+  assert.match(node5, /<connname>warehouse<\/connname><connstring>Provider=SQLite;Data Source=data\/warehouse.db;?<\/connstring><operation>Insert<\/operation>/);
+  assert.match(node5, /<storagetarget type="table">CLIENTS<\/storagetarget>/);
+  assert.match(node5, /<field name="CUSTNO"[^>]*><f_value>SOURCE\(\[CUSTNO\]\)<\/f_value><f_lookup\/><\/field>/);
+  assert.match(node5, /<field name="NAME"[^>]*><f_value>SOURCE\(\[NAME\]\)<\/f_value><f_lookup\/><\/field>/);
+  assert.match(node5, /<previous caption="">3<\/previous>/);
+  assert.match(nodes[2], /<next caption="">5<\/next>/);
+});
+
+test('a refused link shows the library\'s message', async () => {
+  await page.click('#tool-link');
+  const added = page.locator('#step5');
+  const a = await added.boundingBox();
+  await page.mouse.move(a.x + a.width / 2, a.y + a.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(a.x + a.width / 2, a.y + a.height + 200, { steps: 5 });
+  await page.mouse.up();
+  await page.waitForSelector('#message:not([hidden])');
+  assert.equal(await page.textContent('#message'), 'Cannot make a link!!!!');
+  assert.equal(await linkCount(), 4);
+  await page.click('#tool-link');
+});
+
+test('a run shows its progress and its counters', async () => {
+  await page.click('#btn-run');
+  await page.waitForSelector('#output progress');
+  await page.waitForSelector('.run-status.ok', { timeout: 60000 });
+  assert.match(await page.textContent('.run-status'), /Finished: 400 of 400 records/);
+  assert.equal(await page.getAttribute('#output progress', 'value'), '400');
+  const inserts = await page.textContent('table.counters tr[data-kind="Insert"]');
+  const updates = await page.textContent('table.counters tr[data-kind="Update"]');
+  // UpdateInsert into the empty CLIENTS table: every customer is inserted.
+  assert.match(inserts.replace(/\s+/g, ' '), /Insert\s*400\s*0\s*400/);
+  assert.match(updates.replace(/\s+/g, ' '), /Update\s*0\s*0\s*0/);
+  await page.waitForSelector('#output table.history');
+  await page.locator('#step5').click();
+  if (process.env.VELDRANE_SCREENSHOT) await page.screenshot({ path: process.env.VELDRANE_SCREENSHOT });
+});

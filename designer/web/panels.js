@@ -1,0 +1,153 @@
+// The side panel of the picked step or link: its caption, and for SOURCE,
+// TARGET and decision steps their record. Every change is sent whole to the
+// server (the library's AddElementsToNode) and the panel redrawn from the
+// answer.
+
+import { get, post } from './api.js';
+import { app, act } from './app.js';
+import { deleteSelectedStep, deleteSelectedLink } from './canvas.js';
+import { mappingGrid } from './mapping.js';
+
+const TYPE_NAMES = { 0: 'nothing', 1: 'START', 2: 'process', 3: 'decision', 4: 'TARGET', 5: 'SOURCE', 6: 'document', 7: 'predefined process', 8: 'window', 9: 'point', 10: 'END' };
+export const OPERATIONS = ['Insert', 'Update', 'UpdateInsert', 'Delete', 'Lookup'];
+
+// A small element builder: h('label', {text: 'Name'}, child, ...).
+export function h(tag, props = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [k, v] of Object.entries(props)) {
+    if (k === 'text') node.textContent = v;
+    else if (k.startsWith('on')) node.addEventListener(k.slice(2), v);
+    else if (k in node && k !== 'list') node[k] = v;
+    else node.setAttribute(k, v);
+  }
+  for (const c of children) if (c) node.append(c);
+  return node;
+}
+
+export function field(labelText, input) {
+  return h('label', { className: 'field' }, h('span', { text: labelText }), input);
+}
+
+function sendPayload(step, payload) {
+  return act(post(`/api/steps/${step.index}/payload`, { payload }));
+}
+
+let registry = null; // the connection registry, read once per page
+async function connections() {
+  if (!registry) {
+    try { registry = await get('/api/connections'); } catch { registry = []; }
+  }
+  return registry;
+}
+
+// Connection by registry name or as a string, with a Test button.
+function connectionEditor(step, payload) {
+  const box = h('fieldset', {}, h('legend', { text: 'Connection' }));
+  const nameSelect = h('select', { name: 'connName' }, h('option', { value: '', text: '(a string of its own)' }));
+  const stringInput = h('input', { name: 'connString', value: payload.connString, spellcheck: false });
+  const result = h('span', { className: 'test-result' });
+  connections().then((list) => {
+    for (const c of list) nameSelect.append(h('option', { value: c.name, text: c.name }));
+    nameSelect.value = list.some((c) => c.name === payload.connName) ? payload.connName : '';
+  });
+  nameSelect.addEventListener('change', async () => {
+    const chosen = (await connections()).find((c) => c.name === nameSelect.value);
+    sendPayload(step, { ...payload, connName: nameSelect.value, connString: chosen ? chosen.connString : payload.connString });
+  });
+  stringInput.addEventListener('change', () => sendPayload(step, { ...payload, connString: stringInput.value }));
+  const test = h('button', {
+    text: 'Test',
+    onclick: async () => {
+      result.textContent = '…';
+      try {
+        const r = await post('/api/db/test', { connString: stringInput.value });
+        result.textContent = r.ok ? 'opens' : r.error;
+        result.className = `test-result ${r.ok ? 'ok' : 'bad'}`;
+      } catch (e) { result.textContent = e.message; }
+    },
+  });
+  box.append(field('Registry name', nameSelect), field('Connection string', stringInput), h('div', { className: 'row' }, test, result));
+  return box;
+}
+
+// A table name with the database's tables to pick from.
+function tablePicker(name, value, connString, onPick) {
+  const listId = `tables-${name}`;
+  const input = h('input', { name, value, list: listId, spellcheck: false });
+  input.setAttribute('list', listId);
+  const list = h('datalist', { id: listId });
+  const load = h('button', {
+    text: 'List tables',
+    onclick: async () => {
+      const r = await post('/api/db/tables', { connString });
+      list.replaceChildren(...(r.tables || []).map((t) => h('option', { value: t })));
+      if (r.error) act(Promise.resolve({ message: r.error }));
+      input.focus();
+    },
+  });
+  input.addEventListener('change', () => onPick(input.value));
+  return h('div', { className: 'row' }, input, list, load);
+}
+
+function sourceEditor(step, payload) {
+  const isTable = payload.sourcetype === 'table';
+  const kind = h('select', { name: 'sourcetype' }, h('option', { value: 'table', text: 'table' }), h('option', { value: 'sql', text: 'query' }));
+  kind.value = isTable ? 'table' : 'sql';
+  kind.addEventListener('change', () => sendPayload(step, { ...payload, sourcetype: kind.value }));
+  const source = isTable
+    ? tablePicker('Source', payload.Source, payload.connString, (v) => sendPayload(step, { ...payload, Source: v }))
+    : h('textarea', { name: 'Source', value: payload.Source, rows: 4, spellcheck: false, onchange: (e) => sendPayload(step, { ...payload, Source: e.target.value }) });
+  const readFields = h('button', {
+    text: 'Read fields from the database',
+    onclick: async () => {
+      const r = await post('/api/db/columns', isTable ? { connString: payload.connString, table: payload.Source } : { connString: payload.connString, query: payload.Source });
+      if (r.error) return act(Promise.resolve({ message: r.error }));
+      sendPayload(step, { ...payload, fields: r.columns });
+    },
+  });
+  const fields = h('ul', { className: 'fields' }, ...payload.fields.map((f) => h('li', { text: f.name })));
+  return h('div', {}, connectionEditor(step, payload), field('Source is a', kind), field(isTable ? 'Table' : 'Query', source),
+    h('h3', { text: `Fields (${payload.fields.length})` }), readFields, fields);
+}
+
+function targetEditor(step, payload) {
+  const op = h('select', { name: 'shpOperation' }, ...OPERATIONS.map((o) => h('option', { value: o, text: o })));
+  op.value = payload.shpOperation;
+  op.addEventListener('change', () => sendPayload(step, { ...payload, shpOperation: op.value }));
+  // A new TARGET step has no target type yet; a table is what it names.
+  const table = tablePicker('target', payload.target, payload.connString, (v) => sendPayload(step, { ...payload, target: v, targettype: payload.targettype || 'table' }));
+  return h('div', {}, connectionEditor(step, payload), field('Operation', op), field('Table', table),
+    mappingGrid(step, payload, (next) => sendPayload(step, next)));
+}
+
+function decisionEditor(step, payload) {
+  const condition = h('textarea', { name: 'condition', value: payload.condition, rows: 3, spellcheck: false });
+  condition.addEventListener('change', () => sendPayload(step, { ...payload, condition: condition.value }));
+  return field('Condition', condition);
+}
+
+function linkPanel(panel) {
+  const link = app.state.links.find((l) => l.index === app.selectedLink);
+  if (!link) return panel.append(h('p', { className: 'hint', text: 'Pick a step or a link on the drawing.' }));
+  const caption = (n) => app.state.steps.find((s) => String(s.index) === n)?.caption ?? n;
+  const input = h('input', { name: 'linkCaption', value: link.caption });
+  input.addEventListener('change', () => act(post('/api/links/caption', { from: link.from, to: link.to, caption: input.value })));
+  panel.append(h('h2', { text: `Link ${caption(link.from)} → ${caption(link.to)}` }), field('Caption', input),
+    h('button', { text: 'Delete link', className: 'danger', onclick: deleteSelectedLink }));
+}
+
+export function renderSidePanel(panel) {
+  panel.replaceChildren();
+  const step = app.state.steps.find((s) => s.index === app.selectedStep);
+  if (!step) return linkPanel(panel);
+  const caption = h('input', { name: 'caption', value: step.caption });
+  caption.addEventListener('change', () => act(post(`/api/steps/${step.index}/caption`, { caption: caption.value })));
+  panel.append(h('h2', { text: `${TYPE_NAMES[step.type] ?? step.type} step ${step.key}` }), field('Caption', caption));
+  const p = step.payload;
+  if (p.kind === 'source') panel.append(sourceEditor(step, p));
+  else if (p.kind === 'target') panel.append(targetEditor(step, p));
+  else if (p.kind === 'decision') panel.append(decisionEditor(step, p));
+  panel.append(h('div', { className: 'row actions' },
+    h('button', { text: 'Put before END', title: 'The link into END now leaves this step', onclick: () => act(post(`/api/steps/${step.index}/insert-at-end`)) }),
+    h('button', { text: 'Delete step', className: 'danger', onclick: deleteSelectedStep })));
+}
