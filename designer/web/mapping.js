@@ -32,14 +32,19 @@ export function mappingGrid(step, payload, send) {
 
   // Sends the mapping as the grid shows it: mapped columns keep their
   // order, columns given a value join at the end, emptied ones leave.
-  const commit = (name, change) => {
+  const commit = (row, change) => send((current) => {
     const next = [];
-    for (const row of rows) {
-      const f = row.name === name ? { ...row, ...change } : row;
-      if (f.value || f.lookup) next.push({ name: f.name, type: f.type || 0, size: f.size || 0, value: f.value || '', lookup: f.lookup || '' });
+    let found = false;
+    for (const f of current.fields) {
+      if (f.name !== row.name) { next.push(f); continue; }
+      found = true;
+      const changed = { ...f, ...change };
+      if (changed.value || changed.lookup) next.push(changed);
     }
-    send({ ...payload, fields: next });
-  };
+    const added = { name: row.name, type: row.type || 0, size: row.size || 0, value: '', lookup: '', ...change };
+    if (!found && (added.value || added.lookup)) next.push(added);
+    return { fields: next };
+  });
 
   const table = h('table', { className: 'mapping' },
     h('thead', {}, h('tr', {}, h('th', { text: 'Column' }), h('th', { text: 'Value' }), h('th', { text: 'Lookup' }))));
@@ -52,9 +57,9 @@ export function mappingGrid(step, payload, send) {
     pick.value = row.value || '';
     const text = h('input', { className: 'value-text', value: row.value || '', spellcheck: false, 'aria-label': `value text of ${row.name}` });
     const lookup = h('input', { className: 'lookup', value: row.lookup || '', spellcheck: false, 'aria-label': `lookup of ${row.name}` });
-    pick.addEventListener('change', () => commit(row.name, { value: pick.value }));
-    text.addEventListener('change', () => commit(row.name, { value: text.value }));
-    lookup.addEventListener('change', () => commit(row.name, { lookup: lookup.value }));
+    pick.addEventListener('change', () => commit(row, { value: pick.value }));
+    text.addEventListener('change', () => commit(row, { value: text.value }));
+    lookup.addEventListener('change', () => commit(row, { lookup: lookup.value }));
     body.append(h('tr', { 'data-column': row.name }, h('td', { text: row.name }), h('td', {}, pick, text), h('td', {}, lookup)));
   }
   table.append(body);

@@ -28,8 +28,24 @@ export function field(labelText, input) {
   return h('label', { className: 'field' }, h('span', { text: labelText }), input);
 }
 
-function sendPayload(step, payload) {
-  return act(post(`/api/steps/${step.index}/payload`, { payload }));
+// Changes go out one at a time, each onto the record as the server last
+// reported it, so that a panel drawn before an earlier change's answer
+// cannot undo that change. `changes` is the members to change, or a
+// function from the current record to them.
+let sending = Promise.resolve();
+function sendPayload(step, changes) {
+  sending = sending.then(() => {
+    const now = app.state.steps.find((s) => s.index === step.index);
+    if (!now) return null;
+    const change = typeof changes === 'function' ? changes(now.payload) : changes;
+    return act(post(`/api/steps/${step.index}/payload`, { payload: { ...now.payload, ...change } }));
+  });
+  return sending;
+}
+
+// The step's record as the server last reported it.
+export function currentPayload(step, fallback) {
+  return app.state.steps.find((s) => s.index === step.index)?.payload ?? fallback;
 }
 
 let registry = null; // the connection registry, read once per page
@@ -52,9 +68,9 @@ function connectionEditor(step, payload) {
   });
   nameSelect.addEventListener('change', async () => {
     const chosen = (await connections()).find((c) => c.name === nameSelect.value);
-    sendPayload(step, { ...payload, connName: nameSelect.value, connString: chosen ? chosen.connString : payload.connString });
+    sendPayload(step, { connName: nameSelect.value, connString: chosen ? chosen.connString : payload.connString });
   });
-  stringInput.addEventListener('change', () => sendPayload(step, { ...payload, connString: stringInput.value }));
+  stringInput.addEventListener('change', () => sendPayload(step, { connString: stringInput.value }));
   const test = h('button', {
     text: 'Test',
     onclick: async () => {
@@ -93,16 +109,17 @@ function sourceEditor(step, payload) {
   const isTable = payload.sourcetype === 'table';
   const kind = h('select', { name: 'sourcetype' }, h('option', { value: 'table', text: 'table' }), h('option', { value: 'sql', text: 'query' }));
   kind.value = isTable ? 'table' : 'sql';
-  kind.addEventListener('change', () => sendPayload(step, { ...payload, sourcetype: kind.value }));
+  kind.addEventListener('change', () => sendPayload(step, { sourcetype: kind.value }));
   const source = isTable
-    ? tablePicker('Source', payload.Source, payload.connString, (v) => sendPayload(step, { ...payload, Source: v }))
-    : h('textarea', { name: 'Source', value: payload.Source, rows: 4, spellcheck: false, onchange: (e) => sendPayload(step, { ...payload, Source: e.target.value }) });
+    ? tablePicker('Source', payload.Source, payload.connString, (v) => sendPayload(step, { Source: v }))
+    : h('textarea', { name: 'Source', value: payload.Source, rows: 4, spellcheck: false, onchange: (e) => sendPayload(step, { Source: e.target.value }) });
   const readFields = h('button', {
     text: 'Read fields from the database',
     onclick: async () => {
-      const r = await post('/api/db/columns', isTable ? { connString: payload.connString, table: payload.Source } : { connString: payload.connString, query: payload.Source });
+      const now = currentPayload(step, payload);
+      const r = await post('/api/db/columns', isTable ? { connString: now.connString, table: now.Source } : { connString: now.connString, query: now.Source });
       if (r.error) return act(Promise.resolve({ message: r.error }));
-      sendPayload(step, { ...payload, fields: r.columns });
+      sendPayload(step, { fields: r.columns });
     },
   });
   const fields = h('ul', { className: 'fields' }, ...payload.fields.map((f) => h('li', { text: f.name })));
@@ -113,16 +130,16 @@ function sourceEditor(step, payload) {
 function targetEditor(step, payload) {
   const op = h('select', { name: 'shpOperation' }, ...OPERATIONS.map((o) => h('option', { value: o, text: o })));
   op.value = payload.shpOperation;
-  op.addEventListener('change', () => sendPayload(step, { ...payload, shpOperation: op.value }));
+  op.addEventListener('change', () => sendPayload(step, { shpOperation: op.value }));
   // A new TARGET step has no target type yet; a table is what it names.
-  const table = tablePicker('target', payload.target, payload.connString, (v) => sendPayload(step, { ...payload, target: v, targettype: payload.targettype || 'table' }));
+  const table = tablePicker('target', payload.target, payload.connString, (v) => sendPayload(step, { target: v, targettype: payload.targettype || 'table' }));
   return h('div', {}, connectionEditor(step, payload), field('Operation', op), field('Table', table),
-    mappingGrid(step, payload, (next) => sendPayload(step, next)));
+    mappingGrid(step, payload, (changes) => sendPayload(step, changes)));
 }
 
 function decisionEditor(step, payload) {
   const condition = h('textarea', { name: 'condition', value: payload.condition, rows: 3, spellcheck: false });
-  condition.addEventListener('change', () => sendPayload(step, { ...payload, condition: condition.value }));
+  condition.addEventListener('change', () => sendPayload(step, { condition: condition.value }));
   return field('Condition', condition);
 }
 
