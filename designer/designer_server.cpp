@@ -268,6 +268,10 @@ DesignerServer::DesignerServer(DesignerOptions options) : impl_(std::make_unique
   if (d.port <= 0) throw std::runtime_error("cannot listen on 127.0.0.1 port " + std::to_string(d.options.port));
   d.guard = std::make_unique<HttpGuard>(d.token, d.port);
   d.server.set_payload_max_length(8 << 20);
+  // A browser keeps several connections open and a run's event stream holds
+  // one for the whole run: enough workers that neither starves a gesture.
+  d.server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+  d.server.set_keep_alive_timeout(2);
   d.server.set_pre_routing_handler([&d](const httplib::Request& req, httplib::Response& res) {
     HttpGuard::Harden(res);
     int status = 403;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -295,6 +296,32 @@ TEST_F(DesignerApi, ChecksAndPreviewsAsTheCommandDoes) {
   EXPECT_EQ(check["status"], 1);
   EXPECT_NE(check["output"].get<std::string>().find("TARGET: the target table \"NO_SUCH_TABLE\""), std::string::npos)
       << check["output"];
+}
+
+TEST(DesignerNewDocument, StartsFromTheTemplateAndIsWrittenOnSave) {
+  TempDir dir;
+  std::string path = dir / "new.xml";
+  Designer designer(dir, path);
+  json state = designer.State();
+  EXPECT_EQ(state["dirty"], true);
+  ASSERT_EQ(state["steps"].size(), 4u);
+  EXPECT_EQ(state["steps"][3]["caption"], "SOURCE");
+  EXPECT_EQ(state["links"].size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  designer.Post("/api/save");
+  clsProcess reread;
+  ASSERT_EQ(reread.LoadIntegration(path), "");
+  EXPECT_EQ(reread.Shapes()->Collection()->Count(), 4);
+  EXPECT_EQ(reread.Lines()->Count(), 3);
+}
+
+TEST(DesignerNewDocument, RefusesADocumentThatDoesNotLoad) {
+  TempDir dir;
+  std::string path = dir / "broken.xml";
+  FILE* f = std::fopen(path.c_str(), "w");
+  std::fputs("<veldrane><nodes><node type='start'/>", f);
+  std::fclose(f);
+  EXPECT_THROW(Designer(dir, path), std::runtime_error);
 }
 
 }  // namespace

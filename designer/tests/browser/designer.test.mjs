@@ -158,6 +158,23 @@ test('a refused link shows the library\'s message', async () => {
   await page.click('#tool-link');
 });
 
+test('a formula check points at the faulty line', async () => {
+  await page.click('#tab-formulas');
+  await page.fill('#panel-formulas input[name="newFormula"]', 'Greeting');
+  await page.click('#panel-formulas button:text("Add")');
+  await page.waitForSelector('#panel-formulas textarea[name="formulaText"]');
+  await page.fill('#panel-formulas textarea[name="formulaText"]', 'Function Main()\n  Main = "Hello " &\nEnd Function\n');
+  await page.click('#panel-formulas button:text("Check")');
+  await page.waitForSelector('.check-result.bad');
+  assert.match(await page.textContent('.check-result'), /^Line 2: /);
+  // The formula mapped into TARGET is kept while the mapping uses it.
+  await page.click('#panel-formulas button:text("ClientName")');
+  await page.click('#panel-formulas button:text("Delete")');
+  await page.waitForSelector('#message:not([hidden])');
+  assert.match(await page.textContent('#message'), /used by a mapping/);
+  await page.click('#tab-step');
+});
+
 test('a run shows its progress and its counters', async () => {
   await page.click('#btn-run');
   await page.waitForSelector('#output progress');
