@@ -102,6 +102,7 @@ void DesignerServer::Impl::Routes() {
     res.set_header("Set-Cookie", guard->Cookie());
     res.set_content(page.str(), "text/html; charset=utf-8");
   });
+  s.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
   s.Get(R"(/web/([a-z_-]+\.(js|css|png|svg)))", [this](const httplib::Request& req, httplib::Response& res) {
     std::string file = options.web_root + "/" + req.matches[1].str();
     std::ifstream in(file, std::ios::binary);

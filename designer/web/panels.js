@@ -64,7 +64,11 @@ function connectionEditor(step, payload) {
   const result = h('span', { className: 'test-result' });
   connections().then((list) => {
     for (const c of list) nameSelect.append(h('option', { value: c.name, text: c.name }));
-    nameSelect.value = list.some((c) => c.name === payload.connName) ? payload.connName : '';
+    // A name the document carries but the registry lacks is kept, and said so.
+    if (payload.connName && !list.some((c) => c.name === payload.connName)) {
+      nameSelect.append(h('option', { value: payload.connName, text: `${payload.connName} (not in the registry)` }));
+    }
+    nameSelect.value = payload.connName;
   });
   nameSelect.addEventListener('change', async () => {
     const chosen = (await connections()).find((c) => c.name === nameSelect.value);
