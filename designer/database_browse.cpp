@@ -39,18 +39,26 @@ json ConnectionList(const std::string& connection_file) {
   json out = json::array();
   std::error_code ec;
   if (connection_file.empty() || !std::filesystem::exists(connection_file, ec)) return out;
-  // The library reads the registry from its own folder under a fixed name.
+  if (std::filesystem::path(connection_file).filename() != "connections.cnn") {
+    throw std::runtime_error("the connection registry file must be called connections.cnn (given: " + connection_file + ")");
+  }
+  // The library reads the registry from its own folder under a fixed name;
+  // the folder is pointed there for the read only, since translations are
+  // looked up beside the library too.
+  std::string library_folder = host::LibraryFolder();
   host::SetLibraryFolder(std::filesystem::path(connection_file).parent_path().string());
   std::ostringstream messages;
   host::SetCurrentPrompts(std::make_shared<host::NonInteractivePrompts>(messages));
   cConnections registry;
+  std::string failure;
   try {
     registry.LoadConnections();
   } catch (const VbError& error) {
-    host::SetCurrentPrompts(nullptr);
-    throw std::runtime_error(connection_file + ": " + error.description());
+    failure = error.description();
   }
   host::SetCurrentPrompts(nullptr);
+  host::SetLibraryFolder(library_folder);
+  if (!failure.empty()) throw std::runtime_error(connection_file + ": " + failure);
   if (!messages.str().empty()) throw std::runtime_error(connection_file + ": " + messages.str());
   for (const tConnection& entry : *registry.ConnectionsList()) {
     out.push_back({{"name", entry.name}, {"connString", entry.connString}});

@@ -236,6 +236,12 @@ TEST_F(DesignerApi, ReadsTheDatabaseForThePanels) {
   ASSERT_EQ(columns["columns"].size(), 5u);
   EXPECT_EQ(columns["columns"][0]["name"], "CUSTNO");
   EXPECT_EQ(designer->Get("/api/connections").size(), 0u);
+  auto added = cli::test::RunCli({"--connections", dir / "connections.cnn", "connections", "add", "wh", conn}, designer->home());
+  ASSERT_EQ(added.status, 0) << added.err;
+  json registry = designer->Get("/api/connections");
+  ASSERT_EQ(registry.size(), 1u);
+  EXPECT_EQ(registry[0]["name"], "wh");
+  EXPECT_EQ(registry[0]["connString"], conn);
 }
 
 TEST_F(DesignerApi, RunsTheSavedDocumentWithLiveEvents) {
