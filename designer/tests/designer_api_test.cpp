@@ -21,6 +21,24 @@ using cli::test::Document;
 using cli::test::MakeCustomerDatabases;
 using cli::test::TempDir;
 
+// The events of run `run`, read as the page's event source reads them.
+std::vector<json> RunEvents(Designer& designer, int run) {
+  std::vector<json> events;
+  auto client = designer.Bare();
+  std::string buffer;
+  client.Get(("/api/run/events?run=" + std::to_string(run)).c_str(), {{"X-Veldrane-Token", designer.token()}},
+             [&](const char* data, size_t size) {
+               buffer.append(data, size);
+               for (size_t at; (at = buffer.find("\n\n")) != std::string::npos; buffer.erase(0, at + 2)) {
+                 std::string block = buffer.substr(0, at);
+                 size_t data_at = block.find("data: ");
+                 if (data_at != std::string::npos) events.push_back(json::parse(block.substr(data_at + 6)));
+               }
+               return true;
+             });
+  return events;
+}
+
 class DesignerApi : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -252,21 +270,7 @@ TEST_F(DesignerApi, RunsTheSavedDocumentWithLiveEvents) {
   EXPECT_GT(run, 0);
   EXPECT_EQ(designer->State()["dirty"], false);
 
-  std::vector<json> events;
-  auto client = designer->Bare();
-  std::string buffer;
-  auto res = client.Get(("/api/run/events?run=" + std::to_string(run)).c_str(), {{"X-Veldrane-Token", designer->token()}},
-                        [&](const char* data, size_t size) {
-                          buffer.append(data, size);
-                          for (size_t at; (at = buffer.find("\n\n")) != std::string::npos; buffer.erase(0, at + 2)) {
-                            std::string block = buffer.substr(0, at);
-                            size_t data_at = block.find("data: ");
-                            if (data_at != std::string::npos) events.push_back(json::parse(block.substr(data_at + 6)));
-                          }
-                          return true;
-                        });
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->get_header_value("Content-Type"), "text/event-stream");
+  std::vector<json> events = RunEvents(*designer, run);
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.front()["type"], "started");
   EXPECT_EQ(events.front()["records"], 25);
@@ -281,6 +285,28 @@ TEST_F(DesignerApi, RunsTheSavedDocumentWithLiveEvents) {
 
   json history = designer->Get("/api/history?kind=runs");
   EXPECT_EQ(history["rows"].size(), 1u);
+}
+
+TEST(DesignerRun, StopsWhenCancelledAndRunsOneAtATime) {
+  TempDir dir;
+  MakeCustomerDatabases(dir / "source.db", dir / "target.db", 20000);
+  std::string doc = Document::Customers(dir / "source.db", dir / "target.db", "Insert", false, true).Save(dir / "doc.xml");
+  Designer designer(dir, doc);
+  int run = designer.Post("/api/run")["run"];
+  // The cancel is seen at the next step of the run, wherever it is.
+  designer.Post("/api/run/cancel");
+  designer.Post("/api/run", json::object(), 409);
+  std::vector<json> events = RunEvents(designer, run);
+  ASSERT_FALSE(events.empty());
+  json end = events.back();
+  EXPECT_EQ(end["cancelled"], true);
+  EXPECT_EQ(end["completed"], true);
+  EXPECT_LT(end["record"].get<int>(), 20000);
+  EXPECT_NE(end["log"].get<std::string>().find("Execution Stopped by user request"), std::string::npos) << end["log"];
+  EXPECT_EQ(end["history"]["RESULT"], "Cancelled") << end["history"];
+  // A later run starts afresh.
+  EXPECT_EQ(designer.Post("/api/run")["run"], run + 1);
+  EXPECT_EQ(RunEvents(designer, run + 1).back()["cancelled"], false);
 }
 
 TEST_F(DesignerApi, ChecksAndPreviewsAsTheCommandDoes) {
