@@ -1,6 +1,7 @@
 #include "designer/design_session.h"
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 
@@ -225,6 +226,9 @@ std::string DesignSession::CaptionLink(const std::string& from, const std::strin
 }
 
 std::string DesignSession::RemoveLinks(int from, int to) {
+  // Step numbers are 16-bit; a larger one would wrap round to another step.
+  auto fits = [](int n) { return n >= INT16_MIN && n <= INT16_MAX; };
+  if (!fits(from) || !fits(to)) return "There is no link between " + std::to_string(from) + " and " + std::to_string(to) + ".";
   return Gesture([&] {
     size_t before = refusals_.size();
     process_->Lines()->DeleteLine(static_cast<int16_t>(from), static_cast<int16_t>(to));

@@ -65,7 +65,13 @@ json Body(const httplib::Request& req) {
   return body;
 }
 
-int IndexOf(const httplib::Request& req) { return std::stoi(req.matches[1].str()); }
+// The step number in the path. Numbers are 16-bit in the library: a larger
+// one names no step (rather than wrapping round to one that exists).
+int IndexOf(const httplib::Request& req) {
+  const std::string digits = req.matches[1].str();
+  if (digits.size() > 5 || std::stoi(digits) > 32767) throw Refusal{404, "There is no step " + digits + "."};
+  return std::stoi(digits);
+}
 
 const char* ContentType(const std::string& file) {
   std::string ext = std::filesystem::path(file).extension().string();

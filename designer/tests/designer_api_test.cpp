@@ -181,6 +181,10 @@ TEST_F(DesignerApi, GesturesBecomeTheLibrarysCalls) {
   // A request that does not name what it needs is a bad request.
   designer->Post("/api/steps", {{"x", 1}}, 400);
   designer->Post("/api/steps/999/payload", {{"payload", json::object()}}, 404);
+  // 65538 would wrap round to step 2 in 16 bits.
+  designer->Post("/api/steps/65538/delete", json::object(), 404);
+  designer->Post("/api/steps/99999999999/delete", json::object(), 404);
+  EXPECT_EQ(designer->State()["steps"].size(), 4u);
 }
 
 TEST_F(DesignerApi, SavesWhatWasDrawnAndKeepsTheFilesMode) {
