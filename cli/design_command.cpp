@@ -48,7 +48,10 @@ void OpenBrowser(const std::string& address) {
 }
 
 int Design(const DesignOptions& options, const Context& context) {
+  // Paths given relative to where the command started are resolved before
+  // the command moves into the document's folder.
   std::string home = context.PrepareHome();
+  std::string connection_file = context.ConnectionFile();
   std::string document = AbsolutePath(options.document);
   std::error_code ec;
   if (!std::filesystem::is_directory(std::filesystem::path(document).parent_path(), ec)) {
@@ -63,7 +66,7 @@ int Design(const DesignOptions& options, const Context& context) {
   o.port = options.port;
   o.web_root = designer::DefaultWebRoot();
   o.executable = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-  o.connection_file = context.ConnectionFile();
+  o.connection_file = connection_file;
   o.global_args = {"--home", home, "--connections", o.connection_file};
 
   // Ctrl-C and termination are taken by one thread that stops the server;
