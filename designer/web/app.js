@@ -35,9 +35,25 @@ export function showMessage(text, kind = 'refusal') {
   box.hidden = !text;
 }
 
+// How many requests are on their way or not yet drawn; the page says so on
+// its body (data-busy), so that a script driving it knows when it is quiet.
+let busy = 0;
+export async function track(pending) {
+  document.body.dataset.busy = ++busy;
+  try {
+    return await pending;
+  } finally {
+    document.body.dataset.busy = --busy;
+  }
+}
+
 // Runs a request; shows the library's refusal or the failure, and draws the
 // state the answer carries.
-export async function act(pending, { panels = true } = {}) {
+export function act(pending, options) {
+  return track(answer(pending, options));
+}
+
+async function answer(pending, { panels = true } = {}) {
   try {
     const answer = await pending;
     showMessage(answer.message || '');
@@ -55,10 +71,10 @@ export function apply(state, { panels = true } = {}) {
   $('doc-name').textContent = state.name;
   $('dirty-mark').hidden = !state.dirty;
   document.title = `${state.dirty ? '● ' : ''}${state.name} — Veldrane designer`;
-  if (panels) {
-    renderSidePanel($('panel-step'));
-    renderFormulas($('panel-formulas'));
-  }
+  if (panels) renderSidePanel($('panel-step'));
+  // The formulas panel only when a change can touch it: a step's move or
+  // record cannot, and redrawing it would take the editor's text away.
+  if (panels && panels !== 'step') renderFormulas($('panel-formulas'));
 }
 
 export async function select(index) {

@@ -5,7 +5,7 @@
 
 import { post } from './api.js';
 import { windowPoint, rubberBand } from './draw.js';
-import { app, act, apply, select, selectLink } from './app.js';
+import { app, act, apply, select, selectLink, track } from './app.js';
 
 // Half the size of a new step's picture, so that it lands centred on the
 // pointer (the window gives pictures 1215 × 855 twips).
@@ -39,7 +39,7 @@ function mover(index) {
     if (busy) { pending = { x, y }; return; }
     busy = true;
     try {
-      const answer = await post(`/api/steps/${index}/move`, { x, y });
+      const answer = await track(post(`/api/steps/${index}/move`, { x, y }));
       apply(answer.state, { panels: false });
     } finally {
       busy = false;
@@ -100,7 +100,7 @@ function dragStep(svg, down, index, picture, start) {
     svg.removeEventListener('pointerup', onUp);
     if (moved) onMove(e);
     await moves.settled();
-    if (moved) apply(app.state, { panels: true });
+    if (moved) apply(app.state, { panels: 'step' });
   };
   svg.addEventListener('pointermove', onMove);
   svg.addEventListener('pointerup', onUp);

@@ -8,6 +8,8 @@ import { app, act, showMessage } from './app.js';
 import { h, field } from './panels.js';
 
 let picked = null; // the name of the formula in the editor
+let draft = '';     // the new formula's name as typed, kept across redraws
+const edits = new Map(); // formula name -> text typed but not yet kept
 
 const TEMPLATE = 'Function Main()\n  Main = ""\nEnd Function\n';
 
@@ -23,7 +25,8 @@ function lineRange(text, line) {
 }
 
 function editor(formula) {
-  const text = h('textarea', { name: 'formulaText', value: formula.formula, rows: 12, spellcheck: false });
+  const text = h('textarea', { name: 'formulaText', value: edits.get(formula.name) ?? formula.formula, rows: 12, spellcheck: false });
+  text.addEventListener('input', () => edits.set(formula.name, text.value));
   const result = h('div', { className: 'check-result', role: 'status' });
   const check = async () => {
     const r = await post('/api/formulas/check', { text: text.value });
@@ -35,7 +38,10 @@ function editor(formula) {
     }
     return r;
   };
-  const saveText = () => act(post('/api/formulas/text', { name: formula.name, text: text.value }));
+  const saveText = async () => {
+    const a = await act(post('/api/formulas/text', { name: formula.name, text: text.value }));
+    if (a && !a.message) edits.delete(formula.name);
+  };
   return h('div', { className: 'formula-editor' },
     h('h3', { text: formula.name + (formula.used ? ' (used by a mapping)' : '') }),
     text,
@@ -65,13 +71,13 @@ function editor(formula) {
 
 export function renderFormulas(panel) {
   panel.replaceChildren();
-  const name = h('input', { name: 'newFormula', placeholder: 'Name' });
+  const name = h('input', { name: 'newFormula', placeholder: 'Name', value: draft, oninput: (e) => { draft = e.target.value; } });
   const add = h('button', {
     text: 'Add',
     onclick: async () => {
       if (!name.value) return showMessage('A formula needs a name.');
       const a = await act(post('/api/formulas', { name: name.value, text: TEMPLATE }));
-      if (a && !a.message) { picked = name.value; act(Promise.resolve({ state: app.state })); }
+      if (a && !a.message) { picked = name.value; draft = ''; act(Promise.resolve({ state: app.state })); }
     },
   });
   const list = h('ul', { className: 'formula-list' });

@@ -5,8 +5,8 @@
 // typed in; the lookup expression makes the column part of the key.
 
 import { post } from './api.js';
-import { app, act, apply } from './app.js';
-import { h } from './panels.js';
+import { app, act, apply, track } from './app.js';
+import { h, payloadsSent, currentPayload } from './panels.js';
 
 const columnsRead = new Map(); // step number -> the target table's columns, as last read
 
@@ -66,15 +66,16 @@ export function mappingGrid(step, payload, send) {
 
   const readColumns = h('button', {
     text: 'Read columns from the database',
-    onclick: async () => {
-      // The record as the server has it now: a change sent just before the
-      // click has landed by the time the grid is drawn again.
-      const now = app.state.steps.find((s) => s.index === step.index)?.payload ?? payload;
+    onclick: () => track((async () => {
+      // The record as the server has it once the changes sent before the
+      // click have come back.
+      await payloadsSent();
+      const now = currentPayload(step, payload);
       const r = await post('/api/db/columns', { connString: now.connString, table: now.target });
       if (r.error) return act(Promise.resolve({ message: r.error }));
       columnsRead.set(step.index, r.columns);
       apply(app.state); // the grid again, with the columns read
-    },
+    })()),
   });
   return h('div', { className: 'mapping-box' }, h('h3', { text: `Mapping (${mapped.length} of ${rows.length} columns)` }), readColumns, table);
 }

@@ -4,7 +4,7 @@
 // answer.
 
 import { get, post } from './api.js';
-import { app, act } from './app.js';
+import { app, act, track } from './app.js';
 import { deleteSelectedStep, deleteSelectedLink } from './canvas.js';
 import { mappingGrid } from './mapping.js';
 
@@ -34,14 +34,19 @@ export function field(labelText, input) {
 // function from the current record to them.
 let sending = Promise.resolve();
 function sendPayload(step, changes) {
-  sending = sending.then(() => {
+  sending = track(sending.then(() => {
     const now = app.state.steps.find((s) => s.index === step.index);
     if (!now) return null;
     const change = typeof changes === 'function' ? changes(now.payload) : changes;
     return act(post(`/api/steps/${step.index}/payload`, { payload: { ...now.payload, ...change } }));
-  });
+  }));
   return sending;
 }
+
+// Resolves once every change sent so far has come back: a button that
+// reads the database for a record waits for it, so that a table name typed
+// just before the click counts.
+export const payloadsSent = () => sending;
 
 // The step's record as the server last reported it.
 export function currentPayload(step, fallback) {
@@ -91,7 +96,7 @@ function connectionEditor(step, payload) {
 }
 
 // A table name with the database's tables to pick from.
-function tablePicker(name, value, connString, onPick) {
+function tablePicker(name, value, connStringOf, onPick) {
   const listId = `tables-${name}`;
   const input = h('input', { name, value, list: listId, spellcheck: false });
   input.setAttribute('list', listId);
@@ -99,7 +104,8 @@ function tablePicker(name, value, connString, onPick) {
   const load = h('button', {
     text: 'List tables',
     onclick: async () => {
-      const r = await post('/api/db/tables', { connString });
+      await payloadsSent();
+      const r = await post('/api/db/tables', { connString: connStringOf() });
       list.replaceChildren(...(r.tables || []).map((t) => h('option', { value: t })));
       if (r.error) act(Promise.resolve({ message: r.error }));
       input.focus();
@@ -115,16 +121,17 @@ function sourceEditor(step, payload) {
   kind.value = isTable ? 'table' : 'sql';
   kind.addEventListener('change', () => sendPayload(step, { sourcetype: kind.value }));
   const source = isTable
-    ? tablePicker('Source', payload.Source, payload.connString, (v) => sendPayload(step, { Source: v }))
+    ? tablePicker('Source', payload.Source, () => currentPayload(step, payload).connString, (v) => sendPayload(step, { Source: v }))
     : h('textarea', { name: 'Source', value: payload.Source, rows: 4, spellcheck: false, onchange: (e) => sendPayload(step, { Source: e.target.value }) });
   const readFields = h('button', {
     text: 'Read fields from the database',
-    onclick: async () => {
+    onclick: () => track((async () => {
+      await payloadsSent();
       const now = currentPayload(step, payload);
       const r = await post('/api/db/columns', isTable ? { connString: now.connString, table: now.Source } : { connString: now.connString, query: now.Source });
       if (r.error) return act(Promise.resolve({ message: r.error }));
-      sendPayload(step, { fields: r.columns });
-    },
+      await sendPayload(step, { fields: r.columns });
+    })()),
   });
   const fields = h('ul', { className: 'fields' }, ...payload.fields.map((f) => h('li', { text: f.name })));
   return h('div', {}, connectionEditor(step, payload), field('Source is a', kind), field(isTable ? 'Table' : 'Query', source),
@@ -136,7 +143,7 @@ function targetEditor(step, payload) {
   op.value = payload.shpOperation;
   op.addEventListener('change', () => sendPayload(step, { shpOperation: op.value }));
   // A new TARGET step has no target type yet; a table is what it names.
-  const table = tablePicker('target', payload.target, payload.connString, (v) => sendPayload(step, { target: v, targettype: payload.targettype || 'table' }));
+  const table = tablePicker('target', payload.target, () => currentPayload(step, payload).connString, (v) => sendPayload(step, { target: v, targettype: payload.targettype || 'table' }));
   return h('div', {}, connectionEditor(step, payload), field('Operation', op), field('Table', table),
     mappingGrid(step, payload, (changes) => sendPayload(step, changes)));
 }
