@@ -55,7 +55,9 @@ namespace {
 
 void Json(httplib::Response& res, const json& body, int status = 200) {
   res.status = status;
-  res.set_content(body.dump(), "application/json");
+  // Texts from a document or a database need not be UTF-8; a bad byte is
+  // shown as a replacement character rather than failing the answer.
+  res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
 json Body(const httplib::Request& req) {

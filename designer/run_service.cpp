@@ -36,6 +36,10 @@ json Counters(const tStatistic& s) {
   return {{"record", s.CurrRecord}, {"records", s.TotalRecords}, {"counters", std::move(rows)}};
 }
 
+// An event's text; a byte that is not UTF-8 (a log line quoting a Latin-1
+// database value) becomes a replacement character.
+std::string Text(const json& event) { return event.dump(-1, ' ', false, json::error_handler_t::replace); }
+
 // The last `count` lines of a log text, its CR LF separators made plain.
 std::string LastLines(const std::string& text, size_t count) {
   std::vector<std::string> lines;
@@ -91,7 +95,7 @@ void RunService::RunThread(std::string document, int run) {
     process.ProcessStarted.connect([&](tStatistic& s) {
       json e = Counters(s);
       e["type"] = "started";
-      Push(e.dump());
+      Push(Text(e));
     });
     process.StatisticsAdded.connect([&](tStatistic& s) {
       auto now = std::chrono::steady_clock::now();
@@ -99,13 +103,13 @@ void RunService::RunThread(std::string document, int run) {
       last = now;
       json e = Counters(s);
       e["type"] = "progress";
-      Push(e.dump());
+      Push(Text(e));
     });
     process.IntegrationEnd.connect([&](tStatistic& s) {
       end.update(Counters(s));
       end["completed"] = true;
     });
-    process.LogAdded.connect([&](std::string& text) { Push(json{{"type", "log"}, {"text", text}}.dump()); });
+    process.LogAdded.connect([&](std::string& text) { Push(Text(json{{"type", "log"}, {"text", text}})); });
     process.SetMessageYield([&] {
       if (cancel_) process.CancelExec();
     });
@@ -131,7 +135,7 @@ void RunService::RunThread(std::string document, int run) {
       end["historyError"] = history.out;
     }
   }
-  Push(end.dump());
+  Push(Text(end));
   {
     std::lock_guard lock(mutex_);
     over_ = true;
