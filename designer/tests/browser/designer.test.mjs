@@ -92,6 +92,7 @@ test('open, add a TARGET step, link it, map two fields, save', async () => {
   assert.equal(await stepCount(), 4);
   assert.equal(await linkCount(), 3);
   assert.equal(await page.isHidden('#dirty-mark'), true);
+  assert.equal(await page.isHidden('#output'), true);
 
   // Place a TARGET step below the existing one.
   await page.click('#palette-steps button[data-type="4"]');
