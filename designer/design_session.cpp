@@ -329,8 +329,12 @@ void DesignSession::Save() {
   // A document reached through a symbolic link is written where the link
   // points, and keeps the mode it had: the writer makes the file anew.
   std::error_code ec;
-  std::string target = std::filesystem::weakly_canonical(document_, ec).string();
-  if (ec) target = document_;
+  std::filesystem::path link = document_;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(link, ec); ++hops) {
+    std::filesystem::path next = std::filesystem::read_symlink(link, ec);
+    link = next.is_absolute() ? next : link.parent_path() / next;
+  }
+  std::string target = link.lexically_normal().string();
   auto mode = std::filesystem::status(target, ec).permissions();
   bool existed = !ec && std::filesystem::exists(target, ec);
   auto log = process_->Log();

@@ -351,6 +351,24 @@ TEST(DesignerNewDocument, StartsFromTheTemplateAndIsWrittenOnSave) {
   EXPECT_EQ(reread.Lines()->Count(), 3);
 }
 
+TEST(DesignerNewDocument, SavesThroughASymbolicLinkIntoTheFileItNames) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "real");
+  // One link to a document that exists, one to a document yet to be made.
+  Document().Save(dir / "real/doc.xml");
+  std::filesystem::create_symlink("real/doc.xml", dir / "doc.xml");
+  std::filesystem::create_symlink(dir / "real/new.xml", dir / "new.xml");
+  for (const char* name : {"doc.xml", "new.xml"}) {
+    Designer designer(dir, dir / name);
+    designer.Post("/api/steps", {{"type", 2}, {"x", 100}, {"y", 100}, {"caption", "NOTE"}});
+    designer.Post("/api/save");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / name)) << name;
+    clsProcess reread;
+    ASSERT_EQ(reread.LoadIntegration(dir / ("real/" + std::string(name))), "") << name;
+    EXPECT_EQ(reread.Shapes()->Collection()->Count(), std::string(name) == "doc.xml" ? 1 : 5) << name;
+  }
+}
+
 TEST(DesignerNewDocument, RefusesADocumentThatDoesNotLoad) {
   TempDir dir;
   std::string path = dir / "broken.xml";
