@@ -175,7 +175,9 @@ export function renderSidePanel(panel) {
   if (p.kind === 'source') panel.append(sourceEditor(step, p));
   else if (p.kind === 'target') panel.append(targetEditor(step, p));
   else if (p.kind === 'decision') panel.append(decisionEditor(step, p));
+  // START and END have their places; every other step can be put before END.
+  const movable = step.type !== 1 && step.type !== 10;
   panel.append(h('div', { className: 'row actions' },
-    h('button', { text: 'Put before END', title: 'The link into END now leaves this step', onclick: () => act(post(`/api/steps/${step.index}/insert-at-end`)) }),
+    movable && h('button', { text: 'Put before END', title: 'The link into END now leaves this step', onclick: () => act(post(`/api/steps/${step.index}/insert-at-end`)) }),
     h('button', { text: 'Delete step', className: 'danger', onclick: deleteSelectedStep })));
 }
