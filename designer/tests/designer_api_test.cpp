@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "designer/tests/designer_test_support.h"
 #include "engine/cls_process.h"
@@ -185,6 +186,21 @@ TEST_F(DesignerApi, GesturesBecomeTheLibrarysCalls) {
   designer->Post("/api/steps/65538/delete", json::object(), 404);
   designer->Post("/api/steps/99999999999/delete", json::object(), 404);
   EXPECT_EQ(designer->State()["steps"].size(), 4u);
+}
+
+TEST_F(DesignerApi, PutsAStepBeforeEnd) {
+  json state = designer->State();
+  std::string target = std::to_string(StepByCaption(state, "TARGET")["index"].get<int>());
+  std::string end = std::to_string(StepByCaption(state, "END")["index"].get<int>());
+  json added = designer->Post("/api/steps", {{"type", 4}, {"x", 7000}, {"y", 2000}, {"caption", "LAST"}});
+  std::string last = std::to_string(StepByCaption(added["state"], "LAST")["index"].get<int>());
+  json moved = designer->Post("/api/steps/" + last + "/insert-at-end");
+  EXPECT_EQ(moved["message"], "");
+  std::set<std::pair<std::string, std::string>> links;
+  for (const json& l : moved["state"]["links"]) links.insert({l["from"].get<std::string>(), l["to"].get<std::string>()});
+  EXPECT_TRUE(links.count({target, last}));
+  EXPECT_TRUE(links.count({last, end}));
+  EXPECT_FALSE(links.count({target, end}));
 }
 
 TEST_F(DesignerApi, SavesWhatWasDrawnAndKeepsTheFilesMode) {
