@@ -13,12 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "designer/designer.h"
+#include "platform/host/prompts.h"
 
 extern char** environ;
 
@@ -60,6 +62,10 @@ int Design(const DesignOptions& options, const Context& context) {
   // Relative data sources in the document's connection strings are read
   // from the document's folder, as run, preview and check read them.
   EnterDocumentFolder(document);
+
+  // Nobody answers the terminal while the person works in the browser: a
+  // message the library would show goes to standard error instead.
+  host::SetCurrentPrompts(std::make_shared<host::NonInteractivePrompts>(std::cerr));
 
   designer::DesignerOptions o;
   o.document = document;

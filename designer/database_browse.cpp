@@ -48,6 +48,7 @@ json ConnectionList(const std::string& connection_file) {
   std::string library_folder = host::LibraryFolder();
   host::SetLibraryFolder(std::filesystem::path(connection_file).parent_path().string());
   std::ostringstream messages;
+  auto previous_prompts = host::CurrentPrompts();
   host::SetCurrentPrompts(std::make_shared<host::NonInteractivePrompts>(messages));
   cConnections registry;
   std::string failure;
@@ -56,7 +57,7 @@ json ConnectionList(const std::string& connection_file) {
   } catch (const VbError& error) {
     failure = error.description();
   }
-  host::SetCurrentPrompts(nullptr);
+  host::SetCurrentPrompts(previous_prompts);
   host::SetLibraryFolder(library_folder);
   if (!failure.empty()) throw std::runtime_error(connection_file + ": " + failure);
   if (!messages.str().empty()) throw std::runtime_error(connection_file + ": " + messages.str());
