@@ -20,5 +20,6 @@ void AddRenderCommand(CLI::App& app, const Context& context, int& status);
 void AddHistoryCommand(CLI::App& app, const Context& context, int& status);
 void AddConnectionsCommand(CLI::App& app, const Context& context, int& status);
 void AddScriptCommand(CLI::App& app, const Context& context, int& status);
+void AddDesignCommand(CLI::App& app, const Context& context, int& status);
 
 }  // namespace veldrane::cli

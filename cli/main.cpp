@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   AddHistoryCommand(app, context, status);
   AddConnectionsCommand(app, context, status);
   AddScriptCommand(app, context, status);
+  AddDesignCommand(app, context, status);
 
   std::string command = "veldrane";
   try {
