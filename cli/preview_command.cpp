@@ -140,6 +140,29 @@ class StepReporter {
     }
   }
 
+  // A step whose failure ended the record's walk took no turn after it:
+  // it is reported here, with what it logged.
+  void EndRecord() {
+    if (next_ >= walk_.size()) return;
+    cShape& step = *walk_[next_];
+    next_ = walk_.size();
+    const auto* storage = std::get_if<tStorage>(&step.objElements);
+    if (step.objType != aStorage || !storage) return;
+    ++failed_steps_;
+    std::printf("  %-16s %-13s %s\n", step.sCaption().c_str(), storage->shpOperation.c_str(),
+                "FAILED (the record's walk ends here)");
+    std::string log = process_.Log()->Text().substr(log_size_);
+    log_size_ = process_.Log()->Text().size();
+    size_t pos = 0;
+    while (pos < log.size()) {
+      size_t end = log.find("\r\n", pos);
+      if (end == std::string::npos) end = log.size();
+      std::string line = log.substr(pos, end - pos);
+      if (!line.empty()) std::printf("      error:  %s\n", line.c_str());
+      pos = end + 2;
+    }
+  }
+
   int failed_steps() const { return failed_steps_; }
 
  private:
@@ -209,6 +232,7 @@ int Preview(const PreviewOptions& options) {
     while (shown < options.records && !source->IsEOF() && !process->Log()->IsCritical()) {
       reporter.BeginRecord(shown + 1, total);
       process->RunNextRecord();
+      reporter.EndRecord();
       ++shown;
     }
   } catch (const VbError& error) {

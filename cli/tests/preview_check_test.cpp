@@ -79,6 +79,17 @@ TEST_F(PreviewCheck, PreviewShowsFailedStepsWithTheirError) {
   EXPECT_EQ(Scalar(target, "SELECT COUNT(*) FROM CUSTOMERS").ToLong(), 1);
 }
 
+TEST_F(PreviewCheck, PreviewOfATargetWhoseRowsDoNotOpenFails) {
+  MakeCustomerDatabases(source, target, 2);
+  std::string doc = Document::Customers(source, target, "Insert", false, false).Save(dir / "insert.xml");
+  Sql(target, "DROP TABLE CUSTOMERS");
+  CliResult preview = RunCli({"preview", doc}, home);
+  EXPECT_EQ(preview.status, 1) << preview.out;
+  EXPECT_EQ(Count(preview.out, "FAILED"), 2) << preview.out;
+  EXPECT_NE(preview.out.find("no such table"), std::string::npos) << preview.out;
+  EXPECT_NE(preview.out.find("2 steps failed"), std::string::npos) << preview.out;
+}
+
 TEST_F(PreviewCheck, CheckSummarisesAGoodDocument) {
   MakeCustomerDatabases(source, target, 2);
   std::string doc = LookupDocument();
