@@ -88,6 +88,18 @@ std::string RowValues(cShape& step, const tStorage& storage, bool keys) {
   return out;
 }
 
+// The log entries a step wrote: the errors of the record, one per line.
+void PrintErrors(const std::string& log) {
+  size_t pos = 0;
+  while (pos < log.size()) {
+    size_t end = log.find("\r\n", pos);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(pos, end - pos);
+    if (!line.empty()) std::printf("      error:  %s\n", line.c_str());
+    pos = end + 2;
+  }
+}
+
 class StepReporter {
  public:
   StepReporter(clsProcess& process, std::vector<std::shared_ptr<cShape>> walk)
@@ -129,15 +141,7 @@ class StepReporter {
         if (!values.empty()) std::printf("      values: %s\n", values.c_str());
       }
     }
-    // The log entries this step wrote: the errors of the record.
-    size_t pos = 0;
-    while (pos < log.size()) {
-      size_t end = log.find("\r\n", pos);
-      if (end == std::string::npos) end = log.size();
-      std::string line = log.substr(pos, end - pos);
-      if (!line.empty()) std::printf("      error:  %s\n", line.c_str());
-      pos = end + 2;
-    }
+    PrintErrors(log);
   }
 
   // A step whose failure ended the record's walk took no turn after it:
@@ -153,14 +157,7 @@ class StepReporter {
                 "FAILED (the record's walk ends here)");
     std::string log = process_.Log()->Text().substr(log_size_);
     log_size_ = process_.Log()->Text().size();
-    size_t pos = 0;
-    while (pos < log.size()) {
-      size_t end = log.find("\r\n", pos);
-      if (end == std::string::npos) end = log.size();
-      std::string line = log.substr(pos, end - pos);
-      if (!line.empty()) std::printf("      error:  %s\n", line.c_str());
-      pos = end + 2;
-    }
+    PrintErrors(log);
   }
 
   int failed_steps() const { return failed_steps_; }

@@ -662,6 +662,14 @@ class SqliteSession : public ProviderSession {
       statements_.clear();
       ++generation_;
     }
+    sqlite3_stmt* stmt = Prepare(sql);
+    statements_.emplace(sql, stmt);
+    return stmt;
+  }
+
+  // `sql` prepared to be kept; raises the database's failure, or the
+  // provider's for a text that holds no statement.
+  sqlite3_stmt* Prepare(const std::string& sql) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
                                 nullptr);
@@ -670,7 +678,6 @@ class SqliteSession : public ProviderSession {
       throw Failure(rc);
     }
     if (!stmt) throw VbError(vberr::kProviderCommandError, "the command text is empty", "SQLite");
-    statements_.emplace(sql, stmt);
     return stmt;
   }
 
@@ -710,16 +717,7 @@ class SqliteSession : public ProviderSession {
   // cache, whose clearing would only prepare them again.
   void Control(const std::string& sql) {
     auto it = control_.find(sql);
-    if (it == control_.end()) {
-      sqlite3_stmt* stmt = nullptr;
-      int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                                  nullptr);
-      if (rc != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        throw Failure(rc);
-      }
-      it = control_.emplace(sql, stmt).first;
-    }
+    if (it == control_.end()) it = control_.emplace(sql, Prepare(sql)).first;
     int rc = sqlite3_step(it->second);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
       VbError error = Failure(rc);
