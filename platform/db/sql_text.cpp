@@ -1,5 +1,6 @@
 #include "platform/db/sql_text.h"
 
+#include <array>
 #include <cctype>
 
 #include "core/text.h"
@@ -226,13 +227,29 @@ bool IsTableName(std::string_view source) {
 }
 
 std::string SafeIdentifier(std::string_view name) {
-  if (IsTableName(name)) return std::string(name);
-  std::string quoted = "\"";
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
+  // A run asks this for every record (its target query names the table and
+  // the key columns), always of the same few names: the last answers are kept.
+  struct Answer {
+    std::string name, safe;
+  };
+  thread_local std::array<Answer, 8> answers;
+  thread_local size_t next = 0;
+  for (const Answer& a : answers) {
+    if (!a.safe.empty() && a.name == name) return a.safe;
   }
-  return quoted + "\"";
+  std::string safe;
+  if (IsTableName(name)) {
+    safe = std::string(name);
+  } else {
+    safe = "\"";
+    for (char c : name) {
+      safe += c;
+      if (c == '"') safe += '"';
+    }
+    safe += "\"";
+  }
+  answers[next++ % answers.size()] = {std::string(name), safe};
+  return safe;
 }
 
 std::string_view StatementBody(std::string_view sql) {
