@@ -1,10 +1,10 @@
-// clsProcess::LoadIntegration: reads an integration document (or the default
-// template) into the process's steps, links and formulas.
+// ReadIntegration: reads an integration document (or the default template)
+// into a flow's steps, links and formulas.
 //
 // Steps are read in a first pass over `nodes`, links in a second, so that a
 // `next` may name a later node. A link names its ends by node number, which
 // is the number the step collection gives a step only when it counts from 1;
-// that is why a document is loaded only into a process that is still empty.
+// that is why a document is read only into collections that are still empty.
 // A document that parses but does not fit the format stops the load with an
 // error naming the place and the cause; what was read before stays.
 #include <cfloat>
@@ -12,8 +12,10 @@
 #include <cstdint>
 
 #include "document/document_format.h"
-#include "engine/cls_process.h"
+#include "document/integration_document.h"
 #include "formulas/c_formulas.h"
+#include "model/c_lines.h"
+#include "model/c_shapes.h"
 
 namespace veldrane {
 
@@ -110,23 +112,12 @@ void ReadFormulas(const ReadPlace& place, const xml::Node& container, cFormulas&
 
 }  // namespace
 
-std::string clsProcess::LoadIntegration(const std::string& Filename, std::shared_ptr<DesignerWindow> Form) {
-  if (Shapes()->Collection()->Count() > 0 || Shapes()->MAX_SHAPE != 0 || Lines()->Count() > 0 ||
-      Formulas()->Count() > 0) {
-    // Links name steps by number: a second document read into the same
-    // collections would link its steps to the first one's.
-    return "Cannot load " + (Filename.empty() ? std::string("the default template") : "'" + Filename + "'") +
-           ": this process already holds steps, links or formulas. Load every document into a new process object.";
-  }
-
-  mForm = std::move(Form);
-  SetFormOnCollections();
-
+std::string ReadIntegration(const std::string& filename, IntegrationModel model) {
   xml::Document doc;
-  const bool loaded = Filename.empty() ? doc.loadXML(document::DefaultTemplate()) : doc.load(Filename);
+  const bool loaded = filename.empty() ? doc.loadXML(document::DefaultTemplate()) : doc.load(filename);
   if (!loaded) return document::LoadErrorText(doc.parseError());
 
-  const ReadPlace place{Filename, 0, {}};
+  const ReadPlace place{filename, 0, {}};
   bool nodes_read = false;
   for (const xml::Node& child : doc.documentElement().childNodes()) {
     if (child.nodeType() != xml::Node::Type::Element) continue;
@@ -136,13 +127,12 @@ std::string clsProcess::LoadIntegration(const std::string& Filename, std::shared
       // links against the first one's steps.
       if (nodes_read) throw document::DuplicateName(place, "the document holds a second nodes element; one is allowed");
       nodes_read = true;
-      ReadSteps(place, child, *Shapes());
-      ReadLinks(place, child, *Lines());
+      ReadSteps(place, child, model.shapes);
+      ReadLinks(place, child, model.lines);
     } else if (name == "formula") {
-      ReadFormulas(place, child, *Formulas());
+      ReadFormulas(place, child, model.formulas);
     }
   }
-  mFilename = Filename;
   return {};
 }
 

@@ -1,5 +1,5 @@
-// clsProcess::SaveIntegration: writes the process's steps, links and
-// formulas as an integration document.
+// WriteIntegration: writes a flow's steps, links and formulas as an
+// integration document.
 //
 // The writer is a boundary: every failure becomes an entry of the run log and
 // the writer goes on, so that a designer never loses more of a document than
@@ -15,7 +15,9 @@
 
 #include "core/variant.h"
 #include "document/document_format.h"
-#include "engine/cls_process.h"
+#include "document/integration_document.h"
+#include "model/c_lines.h"
+#include "model/c_shapes.h"
 #include "formulas/c_formulas.h"
 #include "history/cls_log.h"
 
@@ -165,9 +167,8 @@ class Writer {
 
 }  // namespace
 
-std::string clsProcess::SaveIntegration(const std::string& Filename) {
-  if (!Filename.empty()) mFilename = Filename;
-  Writer writer(*gbLog, *Shapes());
+void WriteIntegration(const std::string& filename, IntegrationModel model, clsLog& log) {
+  Writer writer(log, model.shapes);
 
   xml::Document doc;
   writer.Guard([&] { doc.appendDeclaration(); });
@@ -178,21 +179,19 @@ std::string clsProcess::SaveIntegration(const std::string& Filename) {
 
   xml::Node nodes;
   writer.Guard([&] { nodes = AddItem(root, ItemKind::Element, "nodes", {}); });
-  for (const std::shared_ptr<cShape>& step : *Shapes()->Collection()) writer.WriteStep(nodes, *step, *Lines());
+  for (const std::shared_ptr<cShape>& step : *model.shapes.Collection()) writer.WriteStep(nodes, *step, model.lines);
 
   xml::Node container;
   writer.Guard([&] { container = AddItem(root, ItemKind::Element, "formula", {}); });
-  std::shared_ptr<cFormulas> formulas = Formulas();
-  for (int32_t i = 1; i <= formulas->Count(); ++i) {
+  for (int32_t i = 1; i <= model.formulas.Count(); ++i) {
     writer.Guard([&] {
-      const tFormula& record = formulas->Collection()->Item(i);
+      const tFormula& record = model.formulas.Collection()->Item(i);
       xml::Node element = AddItem(container, ItemKind::Element, "formula", record.formula);
       AddItem(element, ItemKind::Attribute, "name", record.name);
     });
   }
 
-  writer.Guard([&] { doc.save(mFilename); });
-  return {};
+  writer.Guard([&] { doc.save(filename); });
 }
 
 }  // namespace veldrane

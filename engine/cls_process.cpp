@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "core/checked.h"
+#include "document/integration_document.h"
 #include "engine/run_state.h"
 #include "formulas/c_formulas.h"
 #include "history/cls_log.h"
@@ -85,6 +86,27 @@ std::shared_ptr<cShape> clsProcess::GetStartStep() {
     if (step->objType == aStart) return step;
   }
   return nullptr;
+}
+
+std::string clsProcess::LoadIntegration(const std::string& Filename, std::shared_ptr<DesignerWindow> Form) {
+  if (Shapes()->Collection()->Count() > 0 || Shapes()->MAX_SHAPE != 0 || Lines()->Count() > 0 ||
+      Formulas()->Count() > 0) {
+    // Links name steps by number: a second document read into the same
+    // collections would link its steps to the first one's.
+    return "Cannot load " + (Filename.empty() ? std::string("the default template") : "'" + Filename + "'") +
+           ": this process already holds steps, links or formulas. Load every document into a new process object.";
+  }
+  mForm = std::move(Form);
+  SetFormOnCollections();
+  std::string failure = ReadIntegration(Filename, {*Shapes(), *Lines(), *Formulas()});
+  if (failure.empty()) mFilename = Filename;
+  return failure;
+}
+
+std::string clsProcess::SaveIntegration(const std::string& Filename) {
+  if (!Filename.empty()) mFilename = Filename;
+  WriteIntegration(mFilename, {*Shapes(), *Lines(), *Formulas()}, *gbLog);
+  return {};
 }
 
 WalkPlan clsProcess::PlanFlow() {
