@@ -7,12 +7,13 @@
 // cancelling a run. Events reach the host synchronously on its own thread.
 //
 // The implementation is spread over the folders of the subsystems it joins:
-//   engine/cls_process.cpp      the object, its walk operations, insertShapeAtEnd
-//   document/load_integration.cpp, document/save_integration.cpp
+//   engine/cls_process.cpp      the object, its walk operations, insertShapeAtEnd,
+//                               LoadIntegration and SaveIntegration (through document/)
 //   engine/step_data.cpp        the data side of steps (cShape::data ...)
 //   engine/statistics.cpp       counters and the history row
 //   engine/record_transfer.cpp  BuildQuery, TransferRecord
 //   engine/run_driver.cpp       RunFile, Run, RunRecord, RunNextRecord ...
+//   engine/run_groups.cpp       groups of records, their commits and redos; failed records
 //   formulas/script_host.cpp    PrepareScript, EvaluateValue
 //   formulas/formula_check.cpp  CheckFormula, isFormulaUsed
 // Engine-private run state (caches, open transactions) lives behind `run_`
