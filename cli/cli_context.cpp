@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/host/files.h"
 #include "platform/host/library_folder.h"
 #include "platform/host/registry.h"
 
@@ -109,33 +110,10 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& content) {
-  std::filesystem::path target(path);
-  std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw CliError("cannot write '" + path + "': " + std::strerror(errno));
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int saved = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      throw CliError("cannot write '" + path + "': " + std::strerror(saved));
-    }
-    written += static_cast<size_t>(n);
-  }
-  // New files get the usual permissions, not mkstemp's private ones.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  bool synced = ::fsync(fd) == 0;
-  bool closed = ::close(fd) == 0;
-  if (!synced || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-    int saved = errno;
-    ::unlink(temp.c_str());
-    throw CliError("cannot write '" + path + "': " + std::strerror(saved));
+  try {
+    host::ReplaceFileAtomically(path, content);
+  } catch (const VbError& e) {
+    throw CliError("cannot write the file: " + e.description());
   }
 }
 

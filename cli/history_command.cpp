@@ -33,6 +33,7 @@ struct HistoryOptions {
 struct Table {
   std::vector<std::string> names;             // column names, in order
   std::vector<std::vector<Variant>> rows;     // values, oldest first
+  std::vector<std::string> unreadable;        // rows the file holds but that could not be read
 };
 
 std::string TrimRight(std::string text) {
@@ -82,13 +83,23 @@ std::string JsonValue(const Variant& value) {
   return JsonString(TrimRight(value.ToString()));
 }
 
-// The rows of a history table, or an empty table when its file is missing
-// (reading must not create it).
+// The rows of a history table, or an empty table when its file is missing.
+// Reading changes nothing: it neither creates the file nor moves a damaged
+// one aside (the next run does that, and says so). A file that cannot be
+// read at all raises, naming it.
 Table ReadTable(kindrecordset krs) {
   cVeldraneData store;
   Table table;
-  if (!host::FileExists(store.TableFile(krs))) return table;
-  ado::RecordsetRef rs = store.getRS(krs);
+  std::string file = store.TableFile(krs);
+  if (!host::FileExists(file)) return table;
+  ado::RecordsetRef rs = ado::Recordset::Create();
+  try {
+    rs->Open(Variant(file), Variant("Provider=MSPersist"));
+  } catch (const VbError& error) {
+    throw CliError("the history table " + file + " is damaged and cannot be read: " + error.description(),
+                   kExitFailures);
+  }
+  table.unreadable = rs->UnreadableRows();
   ado::Fields& fields = rs->GetFields();
   for (int32_t i = 0; i < fields.Count(); ++i) table.names.push_back(fields.Item(Variant(i)).Name());
   if (rs->RecordCount() == 0) return table;
@@ -137,34 +148,46 @@ void PrintJson(const Table& table, size_t first) {
   std::printf("%s]\n", table.rows.size() > first ? "\n" : "");
 }
 
+// The rows that could not be read, on standard error; the status to return.
+int ReportUnreadable(const Table& table, kindrecordset krs) {
+  if (table.unreadable.empty()) return kExitOk;
+  std::string file = cVeldraneData().TableFile(krs);
+  std::fprintf(stderr, "veldrane history: %zu %s of %s could not be read and %s left out:\n", table.unreadable.size(),
+               table.unreadable.size() == 1 ? "row" : "rows", file.c_str(), table.unreadable.size() == 1 ? "is" : "are");
+  for (const auto& row : table.unreadable) std::fprintf(stderr, "  %s\n", row.c_str());
+  return kExitFailures;
+}
+
 int Show(kindrecordset krs, const HistoryOptions& options, const Context& context) {
   std::string home = context.PrepareHome();
   Table table = ReadTable(krs);
   size_t first = table.rows.size() > static_cast<size_t>(options.limit) ? table.rows.size() - options.limit : 0;
   if (options.json) {
     PrintJson(table, first);
-    return kExitOk;
+    return ReportUnreadable(table, krs);
   }
   const char* what = krs == executiondata ? "runs" : "failed records";
   if (table.rows.empty()) {
     std::printf("no %s recorded in %s\n", what, home.c_str());
-    return kExitOk;
+    return ReportUnreadable(table, krs);
   }
   PrintTable(table, first);
   std::printf("(%zu of %zu %s, oldest first; %s)\n", table.rows.size() - first, table.rows.size(), what,
               cVeldraneData().TableFile(krs).c_str());
-  return kExitOk;
+  return ReportUnreadable(table, krs);
 }
 
 // Deletes the rows of `krs` whose RUNTIME is before `cutoff`; returns how
 // many went and how many stayed. Runs under the table's lock, so that a run
-// appending its row at the same moment is not lost.
-std::pair<int64_t, int64_t> Prune(kindrecordset krs, double cutoff) {
+// appending its row at the same moment is not lost. A damaged file is moved
+// aside by the store, which says where on standard error; `damaged` is set.
+std::pair<int64_t, int64_t> Prune(kindrecordset krs, double cutoff, bool& damaged) {
   cVeldraneData store;
   std::string file = store.TableFile(krs);
   if (!host::FileExists(file)) return {0, 0};
   host::FileLock lock(file);
   ado::RecordsetRef rs = store.getRS(krs);
+  if (!store.TakeNotices().empty()) damaged = true;
   int64_t removed = 0;
   if (rs->RecordCount() > 0) {
     for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
@@ -195,12 +218,13 @@ int PruneCommand(const HistoryOptions& options, const Context& context) {
   if (!(options.older_than_days >= 0)) throw CliError("--older-than DAYS is required (a number of days, 0 or more)");
   std::string home = context.PrepareHome();
   double cutoff = OaNow() - options.older_than_days;
-  auto runs = Prune(executiondata, cutoff);
-  auto errors = Prune(executionlogdata, cutoff);
+  bool damaged = false;
+  auto runs = Prune(executiondata, cutoff, damaged);
+  auto errors = Prune(executionlogdata, cutoff, damaged);
   std::printf("removed %s runs and %s failed-record rows older than %s (before %s); %s runs and %s rows remain in %s\n",
               Grouped(runs.first).c_str(), Grouped(errors.first).c_str(), FormatDuration(options.older_than_days * 86400).c_str(),
               FormatOaDate(cutoff).c_str(), Grouped(runs.second).c_str(), Grouped(errors.second).c_str(), home.c_str());
-  return kExitOk;
+  return damaged ? kExitFailures : kExitOk;
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "core/checked.h"
 #include "core/oadate.h"
 #include "engine/cls_process.h"
+#include "history/cls_log.h"
+#include "history/history_tables.h"
 #include "history/veldrane_data.h"
 #include "platform/db/ado.h"
 
@@ -63,7 +65,7 @@ void clsProcess::WriteHistoryRow(const std::string& result) {
     // Read after the new row was started, as the table has always numbered
     // its rows; ids stay unique and increasing.
     SetField(rs, "ID", Variant(AddChecked32(rs.RecordCount(), 1)));
-    SetField(rs, "NAME", Variant(mFilename));
+    SetField(rs, "NAME", Variant(history::NameValue(mFilename)));
     SetField(rs, "RUNTIME", Variant::Date(s.StartTime));
     SetField(rs, "END", Variant::Date(s.EndTime));
     // A source whose rows could not be counted beforehand still has the
@@ -76,6 +78,7 @@ void clsProcess::WriteHistoryRow(const std::string& result) {
     SetField(rs, "RERRORS", Variant(failed));
     SetField(rs, "RESULT", Variant(result));
   });
+  for (std::string notice : mHistory->TakeNotices()) Log()->AddLog(notice, true);
 }
 
 }  // namespace veldrane

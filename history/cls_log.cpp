@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/oadate.h"
+#include "history/history_tables.h"
 #include "history/veldrane_data.h"
 #include "platform/host/files.h"
 
@@ -62,7 +63,7 @@ void clsLog::AddLog(std::string& Val, bool ShowTime, const std::string& IntName,
                     int32_t Record, bool SaveRecord) {
   Append(Val, ShowTime);
   if (!SaveRecord) return;
-  HeldRow row{Record, IntName, OaNow(), ErrNumberValue(ErrNumber), FirstCharacters(Val, kErrDescWidth)};
+  HeldRow row{Record, history::NameValue(IntName), OaNow(), ErrNumberValue(ErrNumber), FirstCharacters(Val, kErrDescWidth)};
   if (held_.empty()) first_held_at_ = std::chrono::steady_clock::now();
   held_.push_back(std::move(row));
   if (!hold_ || held_.size() >= kHeldRowsLimit) {
@@ -86,8 +87,17 @@ void clsLog::Flush() {
   if (held_.empty()) return;
   std::vector<HeldRow> rows;
   rows.swap(held_);
-  auto write = [](const std::vector<HeldRow>& rows, size_t first, size_t count) {
+  // A table file that had to be moved aside is told in the log too, beside
+  // the rows that went into its replacement.
+  auto write = [this](const std::vector<HeldRow>& rows, size_t first, size_t count) {
     cVeldraneData store;
+    struct Notices {
+      clsLog& log;
+      cVeldraneData& store;
+      ~Notices() {
+        for (std::string notice : store.TakeNotices()) log.Append(notice, true);
+      }
+    } notices{*this, store};
     store.AppendRows(executionlogdata, count, [&](ado::Recordset& rs, size_t i) {
       const HeldRow& row = rows[first + i];
       ado::Fields& fields = rs.GetFields();

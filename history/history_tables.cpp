@@ -40,12 +40,22 @@ const std::vector<HistoryTable>& Tables() {
         {"NAME", adChar, 255},
         {"RUNTIME", adDBTimeStamp, 0},
         {"ERRNUMBER", adDecimal, 10},
-        {"ERRDESC", adChar, 255}}},
+        {"ERRDESC", adChar, 255}},
+       true},
   };
   return tables;
 }
 
 }  // namespace
+
+std::string NameValue(const std::string& path) {
+  size_t chars = 0;
+  for (size_t i = path.size(); i-- > 0;) {
+    bool starts_character = (static_cast<unsigned char>(path[i]) & 0xC0) != 0x80;
+    if (starts_character && ++chars == kTextWidth) return path.substr(i);
+  }
+  return path;
+}
 
 const HistoryTable* FindHistoryTable(kindrecordset krs) {
   for (const auto& table : Tables()) {

@@ -1,6 +1,10 @@
 #include "history/veldrane_data.h"
 
+#include <cstdio>
+#include <mutex>
+
 #include "history/history_tables.h"
+#include "platform/db/persist_xml.h"
 #include "localization/bas_utils.h"
 #include "platform/host/files.h"
 #include "platform/host/library_folder.h"
@@ -32,6 +36,26 @@ ado::RecordsetRef OpenPersisted(const std::string& file) {
 
 kindrecordset SelectorOf(const Variant& v) { return static_cast<kindrecordset>(v.ToInteger()); }
 
+std::mutex notice_mutex;
+std::function<void(const std::string&)> notice_handler;
+
+// An empty table with the fields of `table`, for rows to be added to a file.
+ado::RecordsetRef EmptyTable(const history::HistoryTable& table) {
+  auto rs = ado::Recordset::Create();
+  for (const auto& field : table.fields) {
+    rs->GetFields().Append(field.name, field.type, field.defined_size, ado::adFldUnspecified);
+  }
+  rs->Open();
+  return rs;
+}
+
+std::string Joined(const std::vector<std::string>& items, size_t most) {
+  std::string out;
+  for (size_t i = 0; i < items.size() && i < most; ++i) out += (i ? "; " : "") + items[i];
+  if (items.size() > most) out += "; and " + std::to_string(items.size() - most) + " more";
+  return out;
+}
+
 }  // namespace
 
 cVeldraneData::cVeldraneData() {
@@ -61,7 +85,8 @@ ado::RecordsetRef cVeldraneData::getRS(kindrecordset krs) {
   std::string file = TableFile(krs);
   if (file.empty()) return ado::Recordset::Create();
   try {
-    return OpenPersisted(file);
+    ado::RecordsetRef rs = OpenPersisted(file);
+    if (rs->UnreadableRows().empty()) return rs;
   } catch (const VbError&) {
     // Missing or unreadable: recovered below, under the lock, so that two
     // holders never both create the file and drop a row added in between.
@@ -70,13 +95,55 @@ ado::RecordsetRef cVeldraneData::getRS(kindrecordset krs) {
   return OpenOrCreateLocked(krs, file);
 }
 
+std::vector<std::string> cVeldraneData::TakeNotices() {
+  std::vector<std::string> taken;
+  taken.swap(notices_);
+  return taken;
+}
+
+void cVeldraneData::SetNoticeHandler(std::function<void(const std::string&)> handler) {
+  std::lock_guard<std::mutex> guard(notice_mutex);
+  notice_handler = std::move(handler);
+}
+
+void cVeldraneData::Notice(const std::string& text) {
+  notices_.push_back(text);
+  std::function<void(const std::string&)> handler;
+  {
+    std::lock_guard<std::mutex> guard(notice_mutex);
+    handler = notice_handler;
+  }
+  if (handler) {
+    handler(text);
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
 ado::RecordsetRef cVeldraneData::OpenOrCreateLocked(kindrecordset krs, const std::string& file) {
   if (host::FileExists(file)) {
+    ado::RecoverPersistedAppend(file);
+    ado::RecordsetRef rs;
+    std::string why;
     try {
-      return OpenPersisted(file);
-    } catch (const VbError&) {
-      // The file is there but cannot be read: keep its rows aside.
-      host::SetAsideFile(file);
+      rs = OpenPersisted(file);
+    } catch (const VbError& e) {
+      why = e.description();
+    }
+    if (rs && rs->UnreadableRows().empty()) return rs;
+    // Never destroyed, never in silence: the file as it was goes aside, and
+    // the user hears where.
+    std::string moved = host::SetAsideFile(file);
+    if (!rs) {
+      Notice("The history table '" + file + "' could not be read (" + why + "); it was moved to '" + moved +
+             "' and an empty table started in its place.");
+    } else {
+      const auto& lost = rs->UnreadableRows();
+      Notice("The history table '" + file + "' has " + std::to_string(lost.size()) +
+             (lost.size() == 1 ? " row" : " rows") + " that could not be read (" + Joined(lost, 3) +
+             "); the file as it was is kept as '" + moved + "', the other rows carry over.");
+      rs->Save(file, ado::adPersistXML);
+      return rs;
     }
   }
   CreateTableFile(krs);
@@ -92,7 +159,32 @@ void cVeldraneData::AppendRows(kindrecordset krs, size_t count,
   std::string file = TableFile(krs);
   if (file.empty()) throw VbError::InvalidCall("No history table has the number " + std::to_string(krs));
   if (count == 0) return;
+  const history::HistoryTable& table = *history::FindHistoryTable(krs);
   host::FileLock lock(file);
+  if (table.grows_in_place) {
+    // The rows are made in a table of their own, then go at the end of the
+    // file; a file of another form (another writer's layout, damage) is
+    // read and rewritten whole below, after which appends go in place again.
+    ado::RecordsetRef added = EmptyTable(table);
+    for (size_t i = 0; i < count; ++i) {
+      added->AddNew();
+      fill(*added, i);
+      added->Update();
+    }
+    if (!host::FileExists(file)) CreateTableFile(krs);
+    if (added->SaveAppending(file)) return;
+    ado::RecordsetRef rs = OpenOrCreateLocked(krs, file);
+    ado::Fields& from = added->GetFields();
+    for (added->MoveFirst(); !added->IsEOF(); added->MoveNext()) {
+      rs->AddNew();
+      for (int32_t f = 0; f < from.Count(); ++f) {
+        rs->GetFields().Item(Variant(f)).SetValue(from.Item(Variant(f)).Value());
+      }
+      rs->Update();
+    }
+    rs->Save(std::string_view(), ado::adPersistXML);
+    return;
+  }
   ado::RecordsetRef rs = OpenOrCreateLocked(krs, file);
   for (size_t i = 0; i < count; ++i) {
     rs->AddNew();
@@ -117,12 +209,7 @@ void cVeldraneData::CreateExecutionData() { CreateTableFile(executiondata); }
 void cVeldraneData::CreateExecutionLogData() { CreateTableFile(executionlogdata); }
 
 void cVeldraneData::CreateTableFile(kindrecordset krs) {
-  const history::HistoryTable* table = history::FindHistoryTable(krs);
-  auto rs = ado::Recordset::Create();
-  for (const auto& field : table->fields) {
-    rs->GetFields().Append(field.name, field.type, field.defined_size, ado::adFldUnspecified);
-  }
-  rs->Open();
+  ado::RecordsetRef rs = EmptyTable(*history::FindHistoryTable(krs));
   rs->Save(TableFile(krs), ado::adPersistXML);
   rs->Close();
 }

@@ -7,15 +7,24 @@
 // file and saves it back whole. Rows the library itself adds (a run's history
 // row, the run log's rows) go through AppendRow(s) instead, which read, extend
 // and save the file under an advisory lock, so that two process objects or
-// two processes appending to one table never lose each other's rows. A file
-// that exists but cannot be read is set aside under a ".damaged-<time>" name
-// before an empty table replaces it: its rows are never destroyed.
+// two processes appending to one table never lose each other's rows. The
+// execution log, which only grows, gets its rows added at the end of its file
+// in place (journaled), so that a run's cost does not grow with the table.
+//
+// A file that exists but cannot be read is set aside under a
+// ".damaged-<time>" name before an empty table replaces it; a file with rows
+// that cannot be read (a bad value) is set aside the same way and the rows
+// that can be read carry over. Its rows are never destroyed, and the user is
+// told: each such move is a notice, given to the notice handler at once
+// (standard error unless a host installs its own) and kept by the object
+// for its owner's log.
 //
 // This class does not interpret the rows; the writers decide the values.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/object.h"
 #include "model/records.h"
@@ -55,6 +64,14 @@ class cVeldraneData : public Object {
   // of any row leaves the file as it was.
   void AppendRows(kindrecordset krs, size_t count, const std::function<void(ado::Recordset&, size_t)>& fill);
 
+  // Notices of the files this object moved aside since the last call, which
+  // empties the list. Each names the table file and where it went.
+  std::vector<std::string> TakeNotices();
+
+  // Where notices go at once, for every store of the process; nullptr puts
+  // back the default, which writes each on a line of standard error.
+  static void SetNoticeHandler(std::function<void(const std::string&)> handler);
+
   // The folder of the three files, without a trailing separator (sPath).
   const std::string& Path() const { return sPath_; }
   // The full path of table `krs`'s file; "" for a value that names no table.
@@ -66,12 +83,14 @@ class cVeldraneData : public Object {
  private:
   // Opens table `krs`, creating or replacing its file; the caller holds the lock.
   ado::RecordsetRef OpenOrCreateLocked(kindrecordset krs, const std::string& file);
+  void Notice(const std::string& text);
   void CreateScheduledData();
   void CreateExecutionData();
   void CreateExecutionLogData();
   void CreateTableFile(kindrecordset krs);
 
   std::string sPath_;  // folder of the three files, fixed at creation
+  std::vector<std::string> notices_;  // files moved aside, not yet taken
 };
 
 }  // namespace veldrane

@@ -319,6 +319,13 @@ class Recordset : public Object {
   // atomically. Format 0 raises 3001.
   void Save(std::string_view destination = {}, int32_t persist_format = adPersistXML);
 
+  // Internal: adds the rows of this recordset at the end of the persisted
+  // file `path` without reading or rewriting the rows it holds, when the
+  // file has this recordset's columns and ends as Save ends a file; false,
+  // with nothing written, when it does not. Crash-safe (journaled); the
+  // caller serialises writers of the file. Raises 3002 naming the file.
+  bool SaveAppending(const std::string& path);
+
   int32_t CursorLocation() const;
   void SetCursorLocation(int32_t location);  // 2 or 3, else 3001
   int32_t CursorType() const;
@@ -335,6 +342,9 @@ class Recordset : public Object {
   // Nothing changes in the database. False (nothing done) for rows that are
   // not a database query's, or are read row by row.
   bool DiscardRows();
+  // Internal: the rows of a persisted file that were left out when it was
+  // opened because a value could not be read, one description each.
+  const std::vector<std::string>& UnreadableRows() const;
   // Internal: makes this recordset hold rows a connection has read.
   void AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type, std::string source);
 

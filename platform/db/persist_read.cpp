@@ -185,8 +185,11 @@ std::optional<Variant> ReadValue(const ColumnInfo& c, std::string_view text) {
   }
 }
 
-// Appends `row`; with `base`, attributes absent from `row` keep the base's values.
-void ReadRow(pugi::xml_node row, const std::vector<ColumnInfo>& columns, PersistedTable& table, const Damaged& damaged,
+// Appends `row`; with `base`, attributes absent from `row` keep the base's
+// values. A value its column cannot read leaves the row out (noted in the
+// table): one damaged value must not hide every other row of the file.
+// False when the row was left out.
+bool ReadRow(pugi::xml_node row, const std::vector<ColumnInfo>& columns, PersistedTable& table,
              const std::vector<Variant>* base = nullptr) {
   std::vector<Variant> values;
   values.reserve(columns.size());
@@ -199,12 +202,15 @@ void ReadRow(pugi::xml_node row, const std::vector<ColumnInfo>& columns, Persist
     }
     auto v = ReadValue(c, a.value());
     if (!v) {
-      damaged("row " + std::to_string(table.rows.size() + 1) + ", field '" + c.name + "' (" + DataTypeName(c.type) +
-              ") holds '" + a.value() + "'");
+      size_t number = table.rows.size() + table.unreadable_rows.size() + 1;
+      table.unreadable_rows.push_back("row " + std::to_string(number) + ", field '" + c.name + "' (" +
+                                      DataTypeName(c.type) + ") holds '" + a.value() + "'");
+      return false;
     }
     values.push_back(std::move(*v));
   }
   table.rows.push_back(std::move(values));
+  return true;
 }
 
 }  // namespace
@@ -254,25 +260,24 @@ PersistedTable ParsePersisted(std::string_view xml, const std::string& name) {
   if (!data) damaged("no rs:data element");
   for (pugi::xml_node c : data.children()) {
     if (Is(c, kRowNs, "row")) {
-      ReadRow(c, table.columns, table, damaged);
+      ReadRow(c, table.columns, table);
     } else if (Is(c, kRowsetNs, "insert")) {
       for (pugi::xml_node r : c.children()) {
-        if (Is(r, kRowNs, "row")) ReadRow(r, table.columns, table, damaged);
+        if (Is(r, kRowNs, "row")) ReadRow(r, table.columns, table);
       }
     } else if (Is(c, kRowsetNs, "update")) {
       // rs:original holds the row before the change; the z:row beside it
       // holds the changed values only.
       std::optional<std::vector<Variant>> original;
       if (pugi::xml_node o = Child(c, kRowsetNs, "original")) {
-        if (pugi::xml_node r = Child(o, kRowNs, "row")) {
-          ReadRow(r, table.columns, table, damaged);
+        if (pugi::xml_node r = Child(o, kRowNs, "row"); r && ReadRow(r, table.columns, table)) {
           original = std::move(table.rows.back());
           table.rows.pop_back();
         }
       }
       pugi::xml_node changed = Child(c, kRowNs, "row");
       if (changed) {
-        ReadRow(changed, table.columns, table, damaged, original ? &*original : nullptr);
+        ReadRow(changed, table.columns, table, original ? &*original : nullptr);
       } else if (original) {
         table.rows.push_back(std::move(*original));
       }

@@ -1,17 +1,12 @@
 // Writing ADO's persisted XML: the exact text ADO writes, built by hand
 // because ADO's layout (single-quoted attributes, tab indentation, fixed
 // attribute order) is part of what readers on the other side expect.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
 #include "core/oadate.h"
 #include "platform/db/field_values.h"
 #include "platform/db/persist_xml.h"
+#include "platform/host/files.h"
 
 namespace veldrane::ado {
 
@@ -134,6 +129,32 @@ std::string ValueText(const ColumnInfo& c, const Variant& v) {
 
 }  // namespace
 
+namespace {
+
+// The attribute name each column is written under.
+std::vector<std::string> XmlNames(const std::vector<ColumnInfo>& columns) {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    names.push_back(IsXmlName(columns[i].name) ? columns[i].name : "c" + std::to_string(i));
+  }
+  return names;
+}
+
+void AppendRowLines(std::string& out, const std::vector<ColumnInfo>& columns, const std::vector<std::string>& xml_names,
+                    const std::vector<const Variant*>& rows) {
+  for (const auto* row : rows) {
+    out += "\t<z:row";
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const Variant& v = row[i];
+      if (v.IsNull() || v.IsEmpty()) continue;  // Null is an absent attribute
+      Attr(out, xml_names[i], ValueText(columns[i], v));
+    }
+    out += "/>\n";
+  }
+}
+
+}  // namespace
+
 std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::vector<const Variant*>& rows,
                             bool updatable) {
   std::string out;
@@ -145,11 +166,10 @@ std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::v
   out += "\t<s:ElementType name='row' content='eltOnly'";
   if (updatable) Attr(out, "rs:updatable", "true");
   out += ">\n";
-  std::vector<std::string> xml_names;
+  std::vector<std::string> xml_names = XmlNames(columns);
   for (size_t i = 0; i < columns.size(); ++i) {
     const ColumnInfo& c = columns[i];
-    std::string xml_name = IsXmlName(c.name) ? c.name : "c" + std::to_string(i);
-    xml_names.push_back(xml_name);
+    const std::string& xml_name = xml_names[i];
     out += "\t\t<s:AttributeType";
     Attr(out, "name", xml_name);
     if (xml_name != c.name) Attr(out, "rs:name", c.name);
@@ -166,65 +186,26 @@ std::string FormatPersisted(const std::vector<ColumnInfo>& columns, const std::v
   out += "\t</s:ElementType>\n";
   out += "</s:Schema>\n";
   if (rows.empty()) {
-    out += "<rs:data/>\n";
+    out += kEmptyDataEnd;
   } else {
     out += "<rs:data>\n";
-    for (const auto* row : rows) {
-      out += "\t<z:row";
-      for (size_t i = 0; i < columns.size(); ++i) {
-        const Variant& v = row[i];
-        if (v.IsNull() || v.IsEmpty()) continue;  // Null is an absent attribute
-        Attr(out, xml_names[i], ValueText(columns[i], v));
-      }
-      out += "/>\n";
-    }
-    out += "</rs:data>\n";
+    AppendRowLines(out, columns, xml_names, rows);
+    out += kDataEnd;
   }
-  out += "</xml>\n";
+  return out;
+}
+
+std::string FormatPersistedRows(const std::vector<ColumnInfo>& columns, const std::vector<const Variant*>& rows) {
+  std::string out;
+  AppendRowLines(out, columns, XmlNames(columns), rows);
   return out;
 }
 
 void ReplaceFileAtomically(const std::string& path, const std::string& content) {
-  auto fail = [&](const char* step) -> VbError {
-    return VbError(vberr::kFileNotOpened,
-                   "File could not be opened. ('" + path + "': " + step + ": " + std::strerror(errno) + ")", "MSPersist");
-  };
-  size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = dir + "/." + base + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw fail("cannot create a temporary file");
-  struct stat st{};
-  ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      VbError e = fail("cannot write");
-      ::close(fd);
-      ::unlink(temp.c_str());
-      throw e;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) {
-    VbError e = fail("cannot flush");
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw e;
-  }
-  ::close(fd);
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    VbError e = fail("cannot replace");
-    ::unlink(temp.c_str());
-    throw e;
-  }
-  int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir_fd >= 0) {
-    ::fsync(dir_fd);  // the rename itself reaches the disk
-    ::close(dir_fd);
+  try {
+    host::ReplaceFileAtomically(path, content);
+  } catch (const VbError& e) {
+    throw VbError(vberr::kFileNotOpened, "File could not be opened. (" + e.description() + ")", "MSPersist");
   }
 }
 

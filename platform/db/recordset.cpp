@@ -94,6 +94,7 @@ void Recordset::OpenPersisted(const std::string& path, int32_t lock_type) {
   s.SetRows(std::move(rows));
   s.source_kind = RowSource::Client;
   s.file = path;
+  s.unreadable_rows = std::move(table.unreadable_rows);
   s.lock_type = lock_type == adLockUnspecified ? adLockBatchOptimistic : lock_type;
   s.read_only = s.lock_type == adLockReadOnly;
   s.cursor_type = adOpenStatic;
@@ -105,6 +106,8 @@ void Recordset::OpenPersisted(const std::string& path, int32_t lock_type) {
   s.open = true;
   fields_->Refresh();
 }
+
+const std::vector<std::string>& Recordset::UnreadableRows() const { return state_->unreadable_rows; }
 
 void Recordset::OpenClientTable(int32_t lock_type) {
   RecordsetState& s = *state_;

@@ -247,4 +247,17 @@ void Recordset::Save(std::string_view destination, int32_t persist_format) {
   s.file = path;
 }
 
+bool Recordset::SaveAppending(const std::string& path) {
+  RequireOpen();
+  RecordsetState& s = *state_;
+  if (s.edit_mode == adEditInProgress || s.edit_mode == adEditAdd) Update();
+  std::vector<ColumnInfo> columns(s.columns.begin(), s.columns.begin() + s.visible);
+  std::vector<const Variant*> rows;
+  for (size_t i = 0; i < s.rows.size(); ++i) {
+    if (!s.deleted[i]) rows.push_back(s.rows.Row(i));
+  }
+  if (s.RowCount() != s.rows.size()) return false;  // packed rows: only database recordsets have them
+  return AppendPersistedRows(path, columns, rows);
+}
+
 }  // namespace veldrane::ado

@@ -23,6 +23,7 @@ enum class RowSource {
 struct RecordsetState {
   bool open = false;
   RowSource source_kind = RowSource::None;
+  std::vector<std::string> unreadable_rows;  // persisted rows left out when opened, with why
   std::vector<ColumnInfo> columns;     // visible columns first, then hidden ones
   // The provider's description `columns` is a copy of, while it is; and the
   // columns a Close put aside for an opening with that description again.

@@ -13,6 +13,7 @@
 #include <pugixml.hpp>
 
 #include "core/vb_error.h"
+#include "platform/host/files.h"
 
 namespace veldrane::xml {
 
@@ -118,9 +119,23 @@ bool ReadFile(const std::string& path, std::string& out, int& err) {
   return true;
 }
 
+// A carriage return in a value is written as a character reference: a raw
+// one would reach the next reader as a line feed (XML folds CR LF and CR
+// into LF), and a formula or query saved with Windows line ends would not
+// come back as it was. The format writes no line breaks of its own, so every
+// CR in the output belongs to a text or an attribute value.
 struct StringWriter : pugi::xml_writer {
   std::string out;
-  void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+  void write(const void* data, size_t size) override {
+    const char* bytes = static_cast<const char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+      if (bytes[i] == '\r') {
+        out += "&#13;";
+      } else {
+        out += bytes[i];
+      }
+    }
+  }
 };
 
 VbError CannotWrite(const std::string& path, const std::string& why) {
@@ -350,38 +365,10 @@ std::string Document::xml() const {
 
 void Document::save(const std::string& path) const {
   if (path.empty()) throw CannotWrite(path, "no file name");
-  std::string content = xml();
-  std::filesystem::path target(path);
-  std::string temp = (target.has_parent_path() ? target.parent_path() / "" : std::filesystem::path()).string() +
-                     "." + target.filename().string() + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw CannotWrite(path, std::strerror(errno));
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      throw CannotWrite(path, std::strerror(err));
-    }
-    written += static_cast<size_t>(n);
-  }
-  // mkstemp creates the file 0600; a document is an ordinary user file.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  int err = ::fsync(fd) == 0 ? 0 : errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    throw CannotWrite(path, std::strerror(err));
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    throw CannotWrite(path, std::strerror(err));
+  try {
+    host::ReplaceFileAtomically(path, xml());
+  } catch (const VbError& e) {
+    throw VbError(e.number(), e.description(), "Veldrane XML");
   }
 }
 

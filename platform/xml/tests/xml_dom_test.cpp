@@ -230,7 +230,7 @@ TEST(XmlDocument, SaveFailureNamesThePathAndKeepsTheOldFile) {
     doc.save(missing_folder);
     FAIL() << "save into a missing folder succeeded";
   } catch (const VbError& e) {
-    EXPECT_EQ(e.number(), 75);
+    EXPECT_EQ(e.number(), 76);  // path not found
     EXPECT_NE(e.description().find(missing_folder), std::string::npos);
   }
   try {
