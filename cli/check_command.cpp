@@ -2,11 +2,15 @@
 // wrong with it before it runs. It opens every connection and the rows and
 // tables the steps name, checks that mapped fields and referenced columns
 // exist, tries every formula and lookup expression with the script engine,
-// and names the step, field or formula of each problem. Nothing is written.
+// and names the step, field or formula of each problem. Nothing is written:
+// the trials run inside transactions on the steps' connections that are
+// rolled back (a formula may write through SQLExecute), and what the engine
+// would log as failed records goes to a throw-away history folder.
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -18,6 +22,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/flow_walk.h"
+#include "cli/interrupt.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "formulas/c_formulas.h"
@@ -95,6 +100,62 @@ class Checker {
   int problems_ = 0;
 };
 
+// A folder for the history rows that trials would write, removed at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "veldrane-check-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw CliError("cannot create a temporary folder for the check");
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// While it lives, every SOURCE and TARGET step whose connection opens is in
+// a transaction (the step-wise mode), so that whatever a formula or lookup
+// tried writes is undone. Connections that do not open are reported by the
+// checks of their steps.
+class Trials {
+ public:
+  explicit Trials(clsProcess& process) : process_(process) {
+    for (auto& step : *process_.Shapes()->Collection()) {
+      if (step->objType != aData && step->objType != aStorage) continue;
+      try {
+        if (step->connect()) step->DebugMode(true);
+      } catch (const VbError&) {
+        // A connection that cannot begin a transaction is left alone: the
+        // trials that use it fail, and say why.
+      }
+    }
+  }
+  ~Trials() { RollBack(); }
+  // Rolls every transaction back; the steps whose rollback failed, with why.
+  std::vector<std::string> RollBack() {
+    std::vector<std::string> failures;
+    auto steps = process_.Shapes()->Collection();
+    for (int32_t i = steps->Count(); i >= 1; --i) {
+      cShape& step = *steps->Item(i);
+      if (!step.DebugMode()) continue;
+      try {
+        step.DebugMode(false);
+      } catch (const VbError& error) {
+        failures.push_back(step.sCaption() + ": " + Describe(error));
+      }
+    }
+    return failures;
+  }
+
+ private:
+  clsProcess& process_;
+};
+
 void PrintSummary(clsProcess& process) {
   auto steps = process.Shapes()->Collection();
   std::printf("Steps (%d):\n", steps->Count());
@@ -151,6 +212,11 @@ void CheckFlow(clsProcess& process, Checker& check) {
   int starts = 0, sources = 0, ends = 0, targets = 0;
   std::set<std::string, ILess> captions;
   for (auto& step : *steps) {
+    if (step->objType == aNothing) {
+      check.Problem("step " + step->Key + " \"" + step->sCaption() +
+                    "\": its type is none of start, data, storage, decission, stop or a drawing shape; "
+                    "a run would pass over it");
+    }
     starts += step->objType == aStart;
     sources += step->objType == aData;
     ends += step->objType == aStop;
@@ -284,9 +350,10 @@ void CheckFormulas(clsProcess& process, Checker& check) {
   }
 }
 
-int Check(const std::string& document, const Context& context) {
+int Check(const std::string& document, const Context&) {
   RequireReadableFile(document, "integration document");
-  context.PrepareHome();
+  ScratchFolder scratch;
+  Context{scratch.path(), {}}.PrepareHome();
   auto process = std::make_shared<clsProcess>();
   std::string load_error;
   try {
@@ -312,8 +379,14 @@ int Check(const std::string& document, const Context& context) {
       CheckTarget(*step, *storage, check);
     }
   }
-  CheckMappings(*process, check);
-  CheckFormulas(*process, check);
+  {
+    // Ctrl-C stops a formula that loops for ever: it is reported as failed.
+    InterruptGuard interrupt;
+    Trials trials(*process);
+    CheckMappings(*process, check);
+    CheckFormulas(*process, check);
+    for (const auto& failure : trials.RollBack()) check.Problem("ROLLBACK FAILED on " + failure);
+  }
   if (check.problems() == 0) {
     std::printf("\nNo problems found.\n");
     return kExitOk;

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <csignal>
 
+#include "vbscript/interrupt.h"
+
 namespace veldrane::cli {
 
 namespace {
@@ -21,6 +23,8 @@ void OnSignal(int) {
     (void)ignored;
     ::_exit(130);
   }
+  // A formula running now (an endless loop) stops at its next statement.
+  veldrane::vbs::RequestInterrupt();
   static const char kMessage[] = "\nveldrane: stopping after the current record (Ctrl-C again to abort)\n";
   ssize_t ignored = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   (void)ignored;
@@ -30,6 +34,7 @@ void OnSignal(int) {
 
 InterruptGuard::InterruptGuard() {
   g_signals = 0;
+  veldrane::vbs::ClearInterrupt();
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);

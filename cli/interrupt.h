@@ -1,5 +1,6 @@
 // Ctrl-C during a run: the first asks the run to stop before its next record
-// (so that it still ends with its history row); the second aborts the
+// (so that it still ends with its history row) and stops a formula that is
+// running (an endless loop) at its next statement; the second aborts the
 // program at once with status 130.
 //
 // The signal handler only counts; the run polls Requested() from the

@@ -16,6 +16,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/flow_walk.h"
+#include "cli/interrupt.h"
 #include "cli/run_report.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
@@ -203,6 +204,8 @@ int Preview(const PreviewOptions& options) {
   }
   if (!load_error.empty()) throw CliError(options.document + ": " + ReplaceAll(load_error, "\r\n", "\n  "));
 
+  // Ctrl-C stops a formula that loops for ever; the preview then rolls back.
+  InterruptGuard interrupt;
   WalkPlan walk = process->PlanFlow();
   StepReporter reporter(*process, walk.steps);
   process->SetMessageYield([&reporter] { reporter.AfterStep(); });
@@ -226,7 +229,8 @@ int Preview(const PreviewOptions& options) {
   int32_t total = process->Statistics().TotalRecords;
   int32_t shown = 0;
   try {
-    while (shown < options.records && !source->IsEOF() && !process->Log()->IsCritical()) {
+    while (shown < options.records && !source->IsEOF() && !process->Log()->IsCritical() &&
+           !InterruptGuard::Requested()) {
       reporter.BeginRecord(shown + 1, total);
       process->RunNextRecord();
       reporter.EndRecord();
@@ -237,6 +241,7 @@ int Preview(const PreviewOptions& options) {
     status = kExitCannotRun;
   }
   if (process->Log()->IsCritical()) status = kExitCannotRun;
+  if (InterruptGuard::Requested()) status = kExitCancelled;
 
   std::vector<std::string> failures = RollBack(*process);
   for (const auto& failure : failures) std::printf("ROLLBACK FAILED on %s\n", failure.c_str());

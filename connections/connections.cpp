@@ -82,7 +82,7 @@ void cConnections::ModifyConnection(const std::string& name) {
   std::string new_name = answer.empty() ? entry.name : answer;
   // Renaming onto another entry's name would drop this entry from the
   // registry; refuse the name and keep the entry under its own.
-  if (!IEquals(new_name, entry.name) && colConnections_->Contains(new_name)) {
+  if (!SameKey(new_name, entry.name) && colConnections_->Contains(new_name)) {
     host::CurrentPrompts()->MsgBox("The name \"" + new_name + "\" is already used by another connection.",
                                    host::vbExclamation | host::vbOKOnly, "");
     new_name = entry.name;

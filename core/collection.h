@@ -37,7 +37,7 @@ class Collection : public Object {
   // Appends `item`; raises 457 when `key` (non-empty) is already held.
   void Add(T item, std::string_view key = {}) {
     if (!key.empty()) {
-      std::string folded = ToLowerAscii(key);
+      std::string folded = FoldCase(key);
       if (index_.count(folded)) throw VbError::DuplicateKey();
       index_.emplace(std::move(folded), entries_.size());
     }
@@ -61,10 +61,10 @@ class Collection : public Object {
 
   // The item under a key, or nullptr.
   T* Find(std::string_view key) {
-    auto it = index_.find(ToLowerAscii(key));
+    auto it = index_.find(FoldCase(key));
     return it == index_.end() ? nullptr : &entries_[it->second].item;
   }
-  bool Contains(std::string_view key) const { return index_.count(ToLowerAscii(key)) != 0; }
+  bool Contains(std::string_view key) const { return index_.count(FoldCase(key)) != 0; }
 
   // The key stored with the item at a position ("" when added without one).
   const std::string& KeyAt(int32_t position) const { return entries_.at(CheckedPosition(position)).key; }
@@ -171,7 +171,7 @@ class Collection : public Object {
   }
 
   size_t PositionOfKey(std::string_view key) const {
-    auto it = index_.find(ToLowerAscii(key));
+    auto it = index_.find(FoldCase(key));
     if (it == index_.end()) throw VbError::InvalidCall();
     return it->second;
   }
@@ -179,7 +179,7 @@ class Collection : public Object {
   void Reindex() {
     index_.clear();
     for (size_t i = 0; i < entries_.size(); ++i) {
-      if (!entries_[i].key.empty()) index_.emplace(ToLowerAscii(entries_[i].key), i);
+      if (!entries_[i].key.empty()) index_.emplace(FoldCase(entries_[i].key), i);
     }
   }
 

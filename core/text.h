@@ -2,9 +2,10 @@
 // names and keys (collection keys, member names, captions), the way the
 // platform compares them, and UTF-8 aware character counting.
 //
-// Case folding is ASCII only: names in documents, scripts and databases are
-// identifiers, and folding them any other way would make lookups depend on
-// the machine's locale.
+// Names (members, captions, fields) fold ASCII case only: they are
+// identifiers. Keys of collections (connection and formula names) are what
+// users type, in any alphabet, and fold every letter, by a fixed table that
+// does not depend on the machine's locale.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,12 @@ std::string ToUpperAscii(std::string_view text);
 
 // True when the two texts are equal ignoring ASCII case.
 bool IEquals(std::string_view a, std::string_view b);
+
+// `text` with every letter that has case in its lower-case form (UTF-8);
+// bytes that are not UTF-8 are kept as they are.
+std::string FoldCase(std::string_view text);
+// True when two keys are equal ignoring the case of any letter.
+bool SameKey(std::string_view a, std::string_view b);
 
 // Case-insensitive ordering and hashing, for maps keyed by names.
 struct ILess {

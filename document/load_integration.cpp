@@ -87,7 +87,12 @@ void ReadLinks(const ReadPlace& document_place, const xml::Node& nodes, cLines& 
         throw document::MissingItem(place, "a next element has no attribute; its first must be caption");
       // `previous` elements are written for readers of the file only: every
       // link is made from the `next` at its start.
-      lines.addLine(std::to_string(n), child.text(), attributes.front().second);
+      // The node number may stand between blanks or line breaks, as a hand
+      // or a formatting editor writes it; the link keeps the number alone.
+      std::string to = child.text();
+      size_t first = to.find_first_not_of(" \t\r\n");
+      to = first == std::string::npos ? std::string() : to.substr(first, to.find_last_not_of(" \t\r\n") - first + 1);
+      lines.addLine(std::to_string(n), to, attributes.front().second);
     }
     if (n == INT16_MAX) throw document::TooLarge(place, "a document holds at most 32766 step elements");
     ++n;

@@ -103,15 +103,21 @@ std::string clsProcess::BuildQuery(cShape& step) {
 
 void clsProcess::TransferRecord(cShape& step) {
   RunState& run = EnsureRunState(run_);
-  // The mapping in hand, for the failure message: built only when one is
+  // The mapping in hand, for the failure message: the one being read and
+  // written, none once it is written (a failure of the row's own Update is
+  // no mapping's: the provider's message names the column). Built only when
   // needed. A formula mapping is described by its value, a field reference
-  // by the source field's name.
+  // by the source field's name, a value that is neither by its text.
   const tFields* in_hand = nullptr;
-  bool in_hand_is_formula = false;
   auto description = [&]() -> std::string {
     if (!in_hand) return std::string();
-    if (in_hand_is_formula) return in_hand->f_value + " --> " + in_hand->f_name;
-    return std::string(ParseStepFieldReference(in_hand->f_value, in_hand->f_name).field) + " --> " + in_hand->f_name;
+    if (StartsWith(in_hand->f_value, "FORMULA")) return in_hand->f_value + " --> " + in_hand->f_name;
+    try {
+      return std::string(ParseStepFieldReference(in_hand->f_value, in_hand->f_name).field) + " --> " + in_hand->f_name;
+    } catch (const VbError&) {
+      // The reference itself is what failed to read.
+      return in_hand->f_value + " --> " + in_hand->f_name;
+    }
   };
   const tStorage* target = nullptr;
   try {
@@ -160,14 +166,11 @@ void clsProcess::TransferRecord(cShape& step) {
                        ((mode == ado::adEditNone || mode == ado::adEditInProgress) && mapping.f_lookup.empty());
           if (!write) continue;
           Variant value;
+          in_hand = &mapping;
           if (StartsWith(mapping.f_value, "FORMULA")) {
-            in_hand = &mapping;
-            in_hand_is_formula = true;
             value = EvaluateValue(mapping.f_value);
           } else {
             StepFieldReference ref = ParseStepFieldReference(mapping.f_value, mapping.f_name);
-            in_hand = &mapping;
-            in_hand_is_formula = false;
             std::shared_ptr<cShape>* source = mStepsByCaption ? mStepsByCaption->Find(ref.caption) : nullptr;
             if (!source) {
               throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: no step is captioned '" +
@@ -181,9 +184,12 @@ void clsProcess::TransferRecord(cShape& step) {
             value = rows->GetFields().Item(ref.field).Value();
           }
           Rows(step).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
+          // Written: a later failure (the row's Update) is not this mapping's.
+          in_hand = nullptr;
         } catch (const VbError& e) {
           // A Null where text is needed skips this mapping; the others run.
           if (e.number() != vberr::kInvalidUseOfNull) throw;
+          in_hand = nullptr;
         }
       }
     }
@@ -197,7 +203,8 @@ void clsProcess::TransferRecord(cShape& step) {
     }
     // Mode 0: nothing was written (every mapping was a key), nothing counted.
   } catch (const VbError& e) {
-    LogFailedRecord(description() + " " + e.description(), e.number());
+    std::string mapping = description();
+    LogFailedRecord(mapping.empty() ? e.description() : mapping + " " + e.description(), e.number());
     // Classified by what was pending. When the edit mode cannot be read (no
     // row found, rows that would not open) this raises, the failure stays
     // uncounted and the caller ends the record's walk.

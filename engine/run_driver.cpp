@@ -18,6 +18,7 @@
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
 #include "platform/db/sql_text.h"
+#include "vbscript/interrupt.h"
 
 namespace veldrane {
 
@@ -195,6 +196,8 @@ int32_t clsProcess::SourceRecordCount() {
 
 int16_t clsProcess::CancelExec() {
   mCancel = true;
+  // A formula running now (an endless loop) stops at its next statement.
+  vbs::RequestInterrupt();
   return 0;
 }
 
@@ -283,6 +286,7 @@ void clsProcess::StartProcess(bool run) {
 void clsProcess::ProcessRecords() {
   RunState& state = EnsureRunState(run_);
   mCancel = false;
+  vbs::ClearInterrupt();
   ResetStatistics();
   if (!mSourceData) {
     throw VbError(vberr::kObjectNotSet,

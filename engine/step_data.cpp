@@ -165,14 +165,27 @@ bool cShape::connect() {
 
 std::shared_ptr<ado::Connection> cShape::OpenConnection(const Payload& payload) {
   std::shared_ptr<ado::Connection> cn = cnSource();
+  std::string reason;  // the provider's own words, for the user
   if (cn->State() == ado::adStateClosed) {
     const std::string* conn_string = ConnectionStringOf(payload);
-    Absorbing([&] { cn->SetConnectionString(conn_string ? *conn_string : std::string()); });
+    try {
+      cn->SetConnectionString(conn_string ? *conn_string : std::string());
+    } catch (const VbError& e) {
+      reason = e.description();
+    }
     Absorbing([&] { cn->SetCursorLocation(ado::adUseClient); });
-    Absorbing([&] { cn->Open("", "", "", -1); });
+    try {
+      cn->Open("", "", "", -1);
+    } catch (const VbError& e) {
+      if (reason.empty()) reason = e.description();
+    }
   }
   if (cn->State() == ado::adStateClosed) {
-    if (gbLog) gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " + sCaption());
+    if (gbLog) {
+      gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " + sCaption());
+      // The fixed entry stays as hosts know it; why follows in its own.
+      if (!reason.empty()) gbLog->AddCritical(reason);
+    }
     return nullptr;
   }
   return cn;

@@ -101,6 +101,7 @@ bool LeavesEngineAsItWas(std::string_view expression) {
 
 Variant clsProcess::EvaluateValue(const std::string& value) {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
+  const tFormula* running = nullptr;  // the formula evaluated, for the log
   try {
     Variant result;
     if (Contains(value, "FORMULA!")) {
@@ -110,6 +111,7 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
         throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: there is no formula named '" + name + "'");
       }
       EngineUsed();
+      running = formula;
       engine.AddCode(formula->formula);
       result = engine.Eval("Main");
     } else {
@@ -122,7 +124,14 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
     EngineUsed();  // the engine's error state
     // A formula that fails is a failed record in the log; the mapping gets
     // the empty value and the transfer goes on.
-    LogFailedRecord(e.description(), e.number());
+    // Which formula, and where in it: a description alone ("Division by
+    // zero") leaves the user to guess among them.
+    std::string text = e.description();
+    if (running) {
+      int32_t line = engine.Error().Number != 0 ? engine.Error().Line : 0;
+      text += " (formula " + running->name + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ")";
+    }
+    LogFailedRecord(text, e.number());
     return Variant();
   }
 }

@@ -10,6 +10,7 @@
 #include "vbscript/compiler.h"
 #include "vbscript/lexer.h"
 #include "vbscript/err_object.h"
+#include "vbscript/interrupt.h"
 #include "vbscript/parser.h"
 #include "vbscript/script_errors.h"
 #include "vbscript/script_object.h"
@@ -86,7 +87,10 @@ namespace {
 // The one place where a failure gets its line: the innermost statement that
 // was running. Errors already located (in a called procedure) keep theirs.
 Flow ExecBlock(const StmtList& list, Frame& f) {
+  CheckInterrupt();  // every turn of a loop, even an empty one, comes here
   for (const StmtPtr& s : list) {
+    // Outside the try: On Error Resume Next must not hold back a stop.
+    CheckInterrupt();
     try {
       Flow flow = s->Exec(f);
       if (flow != Flow::Normal) return flow;

@@ -158,5 +158,41 @@ TEST_F(PreviewCheck, CheckReportsTheLoadErrorAndBrokenFlows) {
   EXPECT_NE(flow.out.find("stop at SOURCE before reaching END"), std::string::npos) << flow.out;
 }
 
+TEST_F(PreviewCheck, CheckTriesFormulasWithoutWritingAnythingAnywhere) {
+  MakeCustomerDatabases(source, target, 3);
+  Document doc;
+  int start = doc.Start();
+  int src = doc.Source("SOURCE", SqliteConn(source), "CUSTOMERS");
+  int dst = doc.Target("TARGET", SqliteConn(target), "CUSTOMERS", "UpdateInsert");
+  int end = doc.End();
+  doc.Link(start, src);
+  doc.Link(src, dst);
+  doc.Link(dst, end);
+  doc.Map(dst, "CUSTNO", "SOURCE([CUSTNO])", "SOURCE(\"CUSTNO\")");
+  doc.Map(dst, "LABEL", "FORMULA!Stamp");
+  // Reading TARGET's row opens its connection, as a run's formula would find it.
+  doc.Formula("Stamp", "Function Main\r\n  On Error Resume Next\r\n  x = TARGET(\"CUSTNO\")\r\n  SQLExecute \"TARGET\", \"INSERT INTO CUSTOMERS (CUSTNO, NAME) VALUES (99, 'x')\", 0\r\n"
+                       "  Main = \"stamped\"\r\nEnd Function");
+  std::string path = doc.Save(dir / "writes.xml");
+  CliResult checked = RunCli({"check", path}, home);
+  EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+  EXPECT_EQ(Scalar(target, "SELECT COUNT(*) FROM CUSTOMERS").ToLong(), 0);
+  EXPECT_FALSE(std::filesystem::exists(home + "/executedlogdata.xml"));
+  EXPECT_FALSE(std::filesystem::exists(home + "/executeddata.xml"));
+}
+
+TEST_F(PreviewCheck, CheckNamesAStepOfAnUnknownType) {
+  MakeCustomerDatabases(source, target, 1);
+  Document doc = Document::Customers(source, target, "Insert", false, false);
+  std::string xml = doc.Xml();
+  size_t at = xml.find("type=\"storage\"");
+  ASSERT_NE(at, std::string::npos);
+  xml.replace(at, 14, "type=\"teleport\"");
+  std::ofstream(dir / "teleport.xml") << xml;
+  CliResult checked = RunCli({"check", dir / "teleport.xml"}, home);
+  EXPECT_EQ(checked.status, 1) << checked.out;
+  EXPECT_NE(checked.out.find("FAIL  step k3 \"TARGET\": its type is none of"), std::string::npos) << checked.out;
+}
+
 }  // namespace
 }  // namespace veldrane::cli::test

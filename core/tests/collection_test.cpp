@@ -34,6 +34,26 @@ TEST(Collection, KeysIgnoreCaseAndPositionsAreOneBased) {
   EXPECT_EQ(ErrorOf([&] { c.Item(4); }), 9);
 }
 
+TEST(Collection, KeysIgnoreTheCaseOfEveryLetterNotOnlyAscii) {
+  Collection<int> c;
+  c.Add(1, "\xC3\x9C" "bersicht");  // Übersicht
+  EXPECT_EQ(ErrorOf([&] { c.Add(2, "\xC3\xBC" "bersicht"); }), 457);  // übersicht
+  EXPECT_EQ(c.Item("\xC3\xBC" "BERSICHT"), 1);
+  c.Add(3, "\xD0\x9C\xD0\x98\xD0\xA0");  // МИР
+  EXPECT_EQ(c.Item("\xD0\xBC\xD0\xB8\xD1\x80"), 3);  // мир
+  c.Add(4, "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91");  // ΣΟΦΙΑ
+  EXPECT_TRUE(c.Contains("\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1"));  // σοφια
+  c.Add(5, "\xC5\x81\xC3\xB3d\xC5\xBA");  // Łódź
+  EXPECT_TRUE(c.Contains("\xC5\x82\xC3\x93D\xC5\xB9"));  // łÓDŹ
+  // Letters that only look alike stay apart; bytes that are not UTF-8 are kept.
+  c.Add(6, "ss");
+  EXPECT_FALSE(c.Contains("\xC3\x9F"));
+  c.Add(7, "\xFF\xC3");
+  EXPECT_EQ(c.Item("\xFF\xC3"), 7);
+  EXPECT_TRUE(SameKey("Stra\xC3\x9F" "e", "STRA\xC3\x9F" "E"));
+  EXPECT_FALSE(SameKey("\xC3\xA4", "a"));
+}
+
 TEST(Collection, RemoveKeepsOrderAndKeysValid) {
   Collection<int> c;
   c.Add(1, "a");

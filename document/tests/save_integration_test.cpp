@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "document/tests/document_test_support.h"
 #include "history/cls_log.h"
@@ -100,8 +101,29 @@ TEST(SaveIntegration, FormulaLineBreaksSurvive) {
   clsProcess again;
   ASSERT_EQ(again.LoadIntegration(folder.File("f.xml")), "");
   EXPECT_EQ(again.Formulas()->Collection()->Item("Lines").formula, "Function Main\n\tMain = 1 ' one\n\nEnd Function\n");
-  // An XML reader hands every line break over as a line feed.
-  EXPECT_EQ(again.Formulas()->Collection()->Item("Windows").formula, "Function Main\nMain = 2\nEnd Function");
+  // Carriage returns come back as they were, not folded into line feeds.
+  EXPECT_EQ(again.Formulas()->Collection()->Item("Windows").formula, "Function Main\r\nMain = 2\r\nEnd Function");
+  again.Formulas()->AddFormula("Bare", "a\rb\r\r\nc");
+  again.SaveIntegration(folder.File("g.xml"));
+  clsProcess third;
+  ASSERT_EQ(third.LoadIntegration(folder.File("g.xml")), "");
+  EXPECT_EQ(third.Formulas()->Collection()->Item("Windows").formula, "Function Main\r\nMain = 2\r\nEnd Function");
+  EXPECT_EQ(third.Formulas()->Collection()->Item("Bare").formula, "a\rb\r\r\nc");
+}
+
+TEST(SaveIntegration, ALinkEndBetweenBlanksIsReadAndSavedAsItsNumber) {
+  TempFolder folder;
+  std::string doc = kTemplateSaved;
+  doc.replace(doc.find("<next caption=\"\">4</next>"), 25, "<next caption=\"\">\n  4 \t</next>");
+  std::ofstream(folder.File("blanks.xml")) << doc;
+  clsProcess p;
+  ASSERT_EQ(p.LoadIntegration(folder.File("blanks.xml")), "");
+  p.SaveIntegration(folder.File("saved.xml"));
+  EXPECT_THAT(ReadWholeFile(folder.File("saved.xml")), HasSubstr("caption=\"START\"><next caption=\"\">4</next>"));
+  clsProcess again;
+  ASSERT_EQ(again.LoadIntegration(folder.File("saved.xml")), "");
+  EXPECT_EQ(LinksOf(again), LinksOf(p));
+  EXPECT_EQ(LinksOf(again).size(), 3u);
 }
 
 TEST(SaveIntegration, StepsAreRenumberedDenselyAfterRemovals) {

@@ -89,8 +89,9 @@ TEST_F(TransferTest, FailedInsertIsLoggedWithItsRecordAndCountedAsInsertError) {
   // The second record fails: one record was completed before it.
   EXPECT_EQ(log[0]["RECORD"], "1");
   EXPECT_EQ(log[0]["ERRNUMBER"], std::to_string(vberr::kProviderIntegrityViolation));
-  // The last mapping written, a blank, the provider's message.
-  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr(": NAME --> NAME "));
+  // The row's Update failed, not a mapping: the provider's message alone.
+  EXPECT_THAT(log[0]["ERRDESC"], ::testing::Not(HasSubstr("-->")));
+  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr("DST.ID"));
   EXPECT_EQ(ReadRows(dst, "SELECT NAME FROM DST WHERE ID = 2"), (Table{{"taken"}}));
 }
 
@@ -176,15 +177,14 @@ TEST_F(TransferTest, UnparsableValueFailsTheRecordWithThePreviousMappingsDescrip
   EXPECT_EQ(s.Errors[5], 0);
   std::vector<HistoryRow> log = HistoryRows(executionlogdata);
   ASSERT_EQ(log.size(), 3u);
-  // Nothing described before the failing first written mapping: the text
-  // starts with the blank (after the time stamp).
-  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr(":  Invalid procedure call or argument"));
+  // The mapping that could not be read is named by its text.
+  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr(": 42 --> NAME Invalid procedure call or argument"));
   EXPECT_THAT(log[0]["ERRDESC"], HasSubstr("'42'"));
   EXPECT_EQ(log[0]["ERRNUMBER"], "5");
   EXPECT_EQ(ReadRows(dst, "SELECT NAME FROM DST"), (Table{{"old"}}));
 }
 
-TEST_F(TransferTest, UnparsableValueAfterAWrittenMappingNamesThatMapping) {
+TEST_F(TransferTest, AFailureNamesTheMappingInHandNotTheOneWrittenBefore) {
   AddSource();
   Flow({Target("TARGET", "DST", "Insert", {Mapping("NAME", "SOURCE([NAME])"), Mapping("CITY", "42")})});
   p.Run();
@@ -193,8 +193,19 @@ TEST_F(TransferTest, UnparsableValueAfterAWrittenMappingNamesThatMapping) {
   EXPECT_TRUE(ReadRows(dst, "SELECT * FROM DST").empty());
   std::vector<HistoryRow> log = HistoryRows(executionlogdata);
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_THAT(log[2]["ERRDESC"], HasSubstr(": NAME --> NAME Invalid procedure call"));
+  EXPECT_THAT(log[2]["ERRDESC"], HasSubstr(": 42 --> CITY Invalid procedure call"));
   EXPECT_EQ(log[2]["RECORD"], "2");
+}
+
+TEST_F(TransferTest, AConstraintTheRowBreaksIsNotBlamedOnTheLastMapping) {
+  RunSql(dst, "CREATE TABLE STRICT_DST (ID INTEGER, NAME TEXT NOT NULL, VAL TEXT)");
+  AddSource();
+  Flow({Target("TARGET", "STRICT_DST", "Insert", {Mapping("ID", "SOURCE([ID])"), Mapping("VAL", "SOURCE([CITY])")})});
+  p.Run();
+  std::vector<HistoryRow> log = HistoryRows(executionlogdata);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_THAT(log[0]["ERRDESC"], HasSubstr("STRICT_DST.NAME"));
+  EXPECT_THAT(log[0]["ERRDESC"], ::testing::Not(HasSubstr("CITY --> VAL")));
 }
 
 TEST_F(TransferTest, DeleteRemovesOnlyTheFirstRowFoundAndFailsWithoutARow) {
