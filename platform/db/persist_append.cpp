@@ -85,7 +85,12 @@ bool SameColumns(const std::string& head, const std::vector<ColumnInfo>& columns
     for (size_t i = 0; i < columns.size(); ++i) {
       const ColumnInfo& a = table.columns[i];
       const ColumnInfo& b = columns[i];
-      if (a.name != b.name || a.type != b.type || a.defined_size != b.defined_size) return false;
+      if (a.name != b.name || a.type != b.type) return false;
+      // The file gives a number's or a date's storage size, not the size it
+      // was made with; a text's width is its own, and decides its padding.
+      bool sized = a.type == adChar || a.type == adWChar || a.type == adVarChar || a.type == adVarWChar ||
+                   a.type == adLongVarChar || a.type == adLongVarWChar;
+      if (sized && a.defined_size != b.defined_size) return false;
     }
     return true;
   } catch (const VbError&) {
