@@ -1,0 +1,2 @@
+WScript.Echo "x"
+Exit For

@@ -1,0 +1,2 @@
+WScript.Echo "before"
+x = 5 $ 3

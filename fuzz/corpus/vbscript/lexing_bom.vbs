@@ -1,0 +1,1 @@
+﻿WScript.Echo "after a byte order mark"

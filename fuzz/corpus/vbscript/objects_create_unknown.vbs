@@ -1,0 +1,1 @@
+Set x = CreateObject("No.Such.Thing")

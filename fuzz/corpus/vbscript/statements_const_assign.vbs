@@ -1,0 +1,3 @@
+Const Limit = 10
+WScript.Echo Limit
+Limit = 11
