@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -172,6 +175,28 @@ TEST_F(RunCommand, FormulasRecurseAsDeepAsScriptsDo) {
   CliResult run = RunCli({"run", doc.Save(dir / "deep.xml")}, home);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(Scalar(target, "SELECT LABEL FROM CUSTOMERS").ToString(), "10000");
+}
+
+TEST_F(RunCommand, CtrlCStopsAFormulaThatNeverEndsAndTheRunKeepsItsHistoryRow) {
+  MakeCustomerDatabases(source, target, 5);
+  Document doc = Document::Customers(source, target, "Insert", false, false);
+  doc.Map(3, "LABEL", "FORMULA!Spin");  // node 3 is the TARGET step
+  doc.Formula("Spin", "Function Main\r\n  Do\r\n  Loop\r\nEnd Function");
+  std::string path = doc.Save(dir / "spin.xml");
+
+  CliProcess run({"run", path}, home);
+  ASSERT_TRUE(run.WaitForOutput("started:"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  run.Signal(SIGINT);  // once: the second would abort without a history row
+  CliResult result = run.Finish();
+
+  ASSERT_EQ(result.status, 130) << result.out << result.err;
+  EXPECT_EQ(result.err.find("aborted"), std::string::npos) << result.err;
+  CliResult errors = RunCli({"history", "errors", "--json"}, home);
+  EXPECT_NE(errors.out.find("User interrupt occurred"), std::string::npos) << errors.out;
+  EXPECT_NE(errors.out.find("formula Spin"), std::string::npos) << errors.out;
+  CliResult runs = RunCli({"history", "--json"}, home);
+  EXPECT_NE(runs.out.find("\"ROWS\": 5"), std::string::npos) << runs.out;
 }
 
 }  // namespace
