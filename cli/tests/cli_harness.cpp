@@ -30,8 +30,41 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+// A copy of the build's library folder (the library, the translation
+// database beside it) that the programs run by the tests load instead: a
+// text the command translates for the first time is recorded in the
+// translation database beside the library it loaded, and the database the
+// build ships must not change because tests ran.
+class IsolatedLibrary {
+ public:
+  IsolatedLibrary() {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "veldrane-cli-lib-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder for the library copy");
+    folder_ = pattern;
+    fs::path built = fs::path(VELDRANE_CLI_PATH).parent_path().parent_path() / "lib";
+    for (const auto& entry : fs::directory_iterator(built)) {
+      if (entry.is_regular_file()) fs::copy_file(entry.path(), fs::path(folder_) / entry.path().filename());
+    }
+  }
+  ~IsolatedLibrary() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  const std::string& folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
+const std::string& LibraryCopy() {
+  static IsolatedLibrary copy;
+  return copy.folder();
+}
+
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& home,
             const std::map<std::string, std::string>& env, int& out_fd, int& err_fd) {
+  const std::string& library = LibraryCopy();  // made before the fork
   int out_pipe[2], err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = ::fork();
@@ -46,6 +79,8 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args, co
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("VELDRANE_HOME", home.c_str(), 1);
     ::unsetenv("VELDRANE_CONNECTIONS");
+    // Searched before the programs' own run path.
+    ::setenv("LD_LIBRARY_PATH", library.c_str(), 1);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());

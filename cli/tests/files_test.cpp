@@ -88,5 +88,21 @@ TEST_F(Files, AddingAConnectionKeepsAPrivateFilePrivateAndALinkALink) {
   EXPECT_EQ(RunCli({"--connections", real, "connections", "show", "b"}, home).status, 0);
 }
 
+TEST_F(Files, RunningTheCommandLeavesTheShippedTranslationDatabaseAlone) {
+  std::filesystem::path shipped =
+      std::filesystem::path(VELDRANE_CLI_PATH).parent_path().parent_path() / "lib" / "VeldraneLang.mdb";
+  auto bytes = [&] {
+    std::ifstream in(shipped, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  std::string before = bytes();
+  ASSERT_FALSE(before.empty());
+  // A connection that does not open logs translated texts; a language no
+  // translation has makes them new texts to record.
+  Document doc = Document::Customers(dir / "none.db", dir / "none2.db", "Insert", false, false);
+  RunCli({"run", doc.Save(dir / "broken.xml")}, home, {{"VELDRANE_LANGUAGE", "0000FFFF"}});
+  EXPECT_TRUE(bytes() == before) << "the translation database beside the built library changed";
+}
+
 }  // namespace
 }  // namespace veldrane::cli::test
