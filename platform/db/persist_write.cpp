@@ -2,6 +2,7 @@
 // because ADO's layout (single-quoted attributes, tab indentation, fixed
 // attribute order) is part of what readers on the other side expect.
 #include <cctype>
+#include <set>
 
 #include "core/oadate.h"
 #include "platform/db/field_values.h"
@@ -131,11 +132,21 @@ std::string ValueText(const ColumnInfo& c, const Variant& v) {
 
 namespace {
 
-// The attribute name each column is written under.
+// The attribute name each column is written under: its own name when that
+// is an XML name not taken by an earlier column (a query may give two
+// columns one name, and a row cannot hold one attribute twice), else the
+// alias "c<ordinal-1>" with the real name beside it.
 std::vector<std::string> XmlNames(const std::vector<ColumnInfo>& columns) {
   std::vector<std::string> names;
+  std::set<std::string> taken;
   for (size_t i = 0; i < columns.size(); ++i) {
-    names.push_back(IsXmlName(columns[i].name) ? columns[i].name : "c" + std::to_string(i));
+    std::string name = IsXmlName(columns[i].name) && !taken.count(columns[i].name) ? columns[i].name
+                                                                                     : "c" + std::to_string(i);
+    // An alias may itself be a later column's own name: that one then
+    // takes an alias in turn.
+    while (taken.count(name)) name = "c" + std::to_string(i) + "_" + std::to_string(taken.size());
+    taken.insert(name);
+    names.push_back(name);
   }
   return names;
 }

@@ -13,8 +13,10 @@ std::string_view Trim(std::string_view s) {
 }
 
 std::string Quote(const std::string& value) {
+  // Outer blanks are what the reader trims: tabs as well as spaces.
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
   bool needs = value.find_first_of(";'\"") != std::string::npos ||
-               (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+               (!value.empty() && (blank(value.front()) || blank(value.back())));
   if (!needs) return value;
   if (value.find('"') == std::string::npos) return "\"" + value + "\"";
   if (value.find('\'') == std::string::npos) return "'" + value + "'";

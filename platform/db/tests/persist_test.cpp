@@ -275,5 +275,24 @@ TEST(Persisted, AFailedSaveLeavesTheOldFile) {
   EXPECT_EQ(Raised([&] { Recordset::Create()->Open(); }).number(), vberr::kConnectionUnusable);
 }
 
+TEST(Persisted, TwoColumnsOfOneNameKeepTheirOwnValues) {
+  testing::TempDir dir;
+  auto cn = Connection::Create();
+  cn->Open("Provider=SQLite;Data Source=" + dir.File("q.db") + ";Mode=Create");
+  auto rs = Recordset::Create();
+  rs->Open(Variant("SELECT 1 AS X, 2 AS X"), Variant(ObjectRef(cn)), adOpenStatic, adLockReadOnly);
+  std::string path = dir.File("twice.xml");
+  rs->Save(path);
+  // A row cannot hold one attribute twice: the second column goes by an alias.
+  EXPECT_NE(ReadFile(path).find("rs:name='X'"), std::string::npos) << ReadFile(path);
+  auto back = Recordset::Create();
+  back->Open(Variant(path), Variant("Provider=MSPersist"));
+  ASSERT_EQ(back->GetFields().Count(), 2);
+  EXPECT_EQ(back->GetFields().Item(Variant(int32_t{0})).Name(), "X");
+  EXPECT_EQ(back->GetFields().Item(Variant(int32_t{1})).Name(), "X");
+  EXPECT_EQ(back->GetFields().Item(Variant(int32_t{0})).Value().ToLong(), 1);
+  EXPECT_EQ(back->GetFields().Item(Variant(int32_t{1})).Value().ToLong(), 2);
+}
+
 }  // namespace
 }  // namespace veldrane::ado

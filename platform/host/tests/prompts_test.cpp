@@ -155,6 +155,12 @@ TEST(ConnectionString, ParsesQuotedValuesAndBuildsThemBack) {
     EXPECT_EQ(again[i].key, parts[i].key);
     EXPECT_EQ(again[i].value, parts[i].value);
   }
+  // Tabs at either end are blanks the reader trims: the writer quotes them.
+  std::vector<ConnectionStringPart> tabbed{{"Password", "pw\t"}, {"Name", "\tlead"}};
+  auto tabbed_again = ParseConnectionString(BuildConnectionString(tabbed));
+  ASSERT_EQ(tabbed_again.size(), 2u);
+  EXPECT_EQ(tabbed_again[0].value, "pw\t");
+  EXPECT_EQ(tabbed_again[1].value, "\tlead");
   EXPECT_EQ(FindPart(parts, "data source").value_or("?"), "C:\\a;b.db");
   EXPECT_FALSE(FindPart(parts, "Host").has_value());
 }
