@@ -25,6 +25,7 @@ constexpr std::string_view kSchemaNs = "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C1488
 constexpr std::string_view kDataTypeNs = "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882";
 constexpr std::string_view kRowsetNs = "urn:schemas-microsoft-com:rowset";
 constexpr std::string_view kRowNs = "#RowsetSchema";
+constexpr int32_t kWidestFixedLength = 8000;
 
 struct Damaged {
   std::string name;
@@ -113,6 +114,9 @@ ColumnInfo ReadColumn(pugi::xml_node type) {
   c.precision = ToInt(DataAttr(type, datatype, kRowsetNs, "precision"));
   c.scale = ToInt(DataAttr(type, datatype, kRowsetNs, "scale"));
   c.fixed_length = IEquals(DataAttr(type, datatype, kRowsetNs, "fixedlength"), "true");
+  // No fixed-length type is wider than this; a file claiming more would have
+  // every value written back padded with up to two billion blanks.
+  if (c.defined_size > kWidestFixedLength) c.fixed_length = false;
   c.is_long = IEquals(DataAttr(type, datatype, kRowsetNs, "long"), "true");
   std::string maybenull = DataAttr(type, datatype, kRowsetNs, "maybenull");
   if (!maybenull.empty()) c.nullable = !IEquals(maybenull, "false");

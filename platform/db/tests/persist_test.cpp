@@ -294,5 +294,19 @@ TEST(Persisted, TwoColumnsOfOneNameKeepTheirOwnValues) {
   EXPECT_EQ(back->GetFields().Item(Variant(int32_t{1})).Value().ToLong(), 2);
 }
 
+TEST(Persisted, AnImplausibleFixedWidthIsNotPaddedOnSave) {
+  testing::TempDir dir;
+  std::string path = dir.File("wide.xml");
+  std::string schema = kHistorySchema;
+  size_t at = schema.find("dt:maxLength='8'");
+  ASSERT_NE(at, std::string::npos);
+  schema.replace(at, 16, "dt:maxLength='999999999'");
+  WriteFile(path, schema + "<rs:data><z:row NAME='ab'/></rs:data></xml>");
+  auto rs = Recordset::Create();
+  rs->Open(Variant(path), Variant("Provider=MSPersist"));
+  rs->Save(dir.File("saved.xml"));
+  EXPECT_LT(ReadFile(dir.File("saved.xml")).size(), 10000u);
+}
+
 }  // namespace
 }  // namespace veldrane::ado
