@@ -57,10 +57,14 @@ class IsolatedLibrary {
   std::string folder_;
 };
 
+}  // namespace
+
 const std::string& LibraryCopy() {
   static IsolatedLibrary copy;
   return copy.folder();
 }
+
+namespace {
 
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& home,
             const std::map<std::string, std::string>& env, int& out_fd, int& err_fd) {

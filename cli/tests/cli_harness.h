@@ -32,6 +32,12 @@ class TempDir {
   std::string path_;
 };
 
+// A copy of the build's library folder (the library and the translation
+// database beside it), made once per test program: the programs the tests
+// run load the library from there (LD_LIBRARY_PATH), so that what they
+// record beside it never reaches the database the build ships.
+const std::string& LibraryCopy();
+
 // Runs `veldrane` with `args`, HOME and VELDRANE_HOME pointing into `home`
 // (so that nothing is written beside the build), plus `env`.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& home,

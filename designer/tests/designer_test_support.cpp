@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/host/library_folder.h"
+
 namespace veldrane::designer::test {
 
 Designer::Designer(const cli::test::TempDir& folder, const std::string& document) : home_(folder / "home") {
@@ -12,6 +14,10 @@ Designer::Designer(const cli::test::TempDir& folder, const std::string& document
   // The run writes its history where the library's registry says: the
   // environment's installation folder, the same home the reports read.
   ::setenv("VELDRANE_HOME", home_.c_str(), 1);
+  // Texts translated for the first time are recorded beside the library:
+  // the server here and the runs it starts use a copy of the build's.
+  ::setenv("LD_LIBRARY_PATH", cli::test::LibraryCopy().c_str(), 1);
+  host::SetLibraryFolder(cli::test::LibraryCopy());
   DesignerOptions options;
   options.document = document;
   options.web_root = DefaultWebRoot();
