@@ -83,8 +83,20 @@ void AppendUtf8(std::string& out, char32_t c) {
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  // Keys are nearly always plain ASCII (field names, step captions, looked
+  // up for every record): those fold in one pass over one copy.
+  std::string out(text);
+  bool ascii = true;
+  for (char& ch : out) {
+    auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x80) {
+      ascii = false;
+      break;
+    }
+    if (b >= 'A' && b <= 'Z') ch = static_cast<char>(b + 32);
+  }
+  if (ascii) return out;
+  out.clear();
   size_t i = 0;
   while (i < text.size()) {
     auto b = static_cast<unsigned char>(text[i]);
