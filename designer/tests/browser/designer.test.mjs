@@ -25,10 +25,22 @@ const registry = path.join(work, 'connections.cnn');
 const doc = path.join(work, 'customers.xml');
 let server, address, context, page;
 
+// The command runs on a copy of the build's library folder (found through
+// LD_LIBRARY_PATH before the build's own), so that texts it translates for
+// the first time are recorded in the copy's translation database, not in
+// the one the build ships.
+const libraryCopy = fs.mkdtempSync(path.join(os.tmpdir(), 'veldrane-lib-'));
+const libraryFolder = path.join(path.dirname(cli), '..', 'lib');
+for (const name of fs.readdirSync(libraryFolder)) {
+  const from = path.join(libraryFolder, name);
+  if (fs.statSync(from).isFile()) fs.copyFileSync(from, path.join(libraryCopy, name));
+}
+const childEnv = { ...process.env, LD_LIBRARY_PATH: libraryCopy };
+
 // Starts `veldrane design` and waits for the address it prints.
 function startDesigner() {
   return new Promise((resolve, reject) => {
-    const child = spawn(cli, ['--home', home, '--connections', registry, 'design', doc, '--no-browser'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    const child = spawn(cli, ['--home', home, '--connections', registry, 'design', doc, '--no-browser'], { stdio: ['ignore', 'pipe', 'pipe'], env: childEnv });
     let out = '';
     const timer = setTimeout(() => reject(new Error(`no address printed: ${out}`)), 20000);
     child.stdout.on('data', (d) => {
@@ -43,7 +55,8 @@ function startDesigner() {
 
 before(async () => {
   fs.mkdirSync(home);
-  execFileSync(process.env.VELDRANE_MAKE_SAMPLE, ['--customers', '400', '--orders', '10', path.join(work, 'data')]);
+  execFileSync(process.env.VELDRANE_MAKE_SAMPLE, ['--customers', '400', '--orders', '10', path.join(work, 'data')],
+               { env: childEnv });
   fs.copyFileSync(path.join(process.env.VELDRANE_SOURCE_DIR, 'examples/customers_upsert.xml'), doc);
   execFileSync(cli, ['--home', home, '--connections', registry, 'connections', 'add', 'warehouse', 'Provider=SQLite;Data Source=data/warehouse.db']);
   ({ child: server, address } = await startDesigner());
@@ -61,6 +74,7 @@ after(async () => {
   await context?.close();
   server?.kill('SIGTERM');
   fs.rmSync(work, { recursive: true, force: true });
+  fs.rmSync(libraryCopy, { recursive: true, force: true });
 });
 
 // The page marks its body while requests are on their way or not yet drawn.
