@@ -1,6 +1,7 @@
 // Replays fuzz inputs through a target's entry point without libFuzzer, so
 // that the normal test suite runs every seed and every input that once
-// crashed: each argument is a file or a folder of files.
+// crashed: each argument is a file or a folder of files (its subfolders
+// included).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::vector<fs::path> files;
     if (fs::is_directory(argv[i])) {
-      for (const auto& entry : fs::directory_iterator(argv[i])) {
+      for (const auto& entry : fs::recursive_directory_iterator(argv[i])) {
         if (entry.is_regular_file()) files.push_back(entry.path());
       }
     } else if (fs::exists(argv[i])) {

@@ -8,7 +8,8 @@
 # Builds the library and the target with clang and the address and
 # undefined-behaviour sanitizers into ./build-fuzz (installing clang and its
 # fuzzing runtime when missing), then runs it from the target's seed corpus
-# (fuzz/corpus/TARGET) and the inputs that once crashed it
+# (fuzz/corpus/TARGET, or the examples and the script corpus) and the inputs
+# that once crashed it
 # (fuzz/regressions/TARGET). New inputs it finds go to
 # build-fuzz/fuzz-work/TARGET/corpus, crashing ones to .../crashes: copy a
 # crashing input into fuzz/regressions/TARGET once it is fixed, so that the
@@ -47,6 +48,13 @@ mkdir -p "$work/corpus" "$work/crashes"
 # for it (7, out of memory), not a crash of ours.
 export ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
-exec "build-fuzz/bin/fuzz-$target" "$work/corpus" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+# Seeds the project keeps elsewhere are read from there (libFuzzer reads
+# folders with their subfolders).
+case "$target" in
+  document) seeds=examples ;;
+  vbscript) seeds=vbscript/tests/corpus ;;
+  *) seeds="fuzz/corpus/$target" ;;
+esac
+exec "build-fuzz/bin/fuzz-$target" "$work/corpus" "$seeds" "fuzz/regressions/$target" \
      -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -timeout=20 \
      -artifact_prefix="$work/crashes/" -print_final_stats=1

@@ -1,2 +1,0 @@
-WScript.Echo "x"
-Exit For

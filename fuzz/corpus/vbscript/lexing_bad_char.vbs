@@ -1,2 +1,0 @@
-WScript.Echo "before"
-x = 5 $ 3

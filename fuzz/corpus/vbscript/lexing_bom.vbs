@@ -1,1 +1,0 @@
-﻿WScript.Echo "after a byte order mark"

@@ -1,1 +1,0 @@
-Set x = CreateObject("No.Such.Thing")

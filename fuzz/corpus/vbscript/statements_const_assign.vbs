@@ -1,3 +1,0 @@
-Const Limit = 10
-WScript.Echo Limit
-Limit = 11
