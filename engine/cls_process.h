@@ -14,8 +14,8 @@
 //   engine/record_transfer.cpp  BuildQuery, TransferRecord
 //   engine/run_driver.cpp       RunFile, Run, RunRecord, RunNextRecord ...
 //   engine/run_groups.cpp       groups of records, their commits and redos; failed records
-//   formulas/script_host.cpp    PrepareScript, EvaluateValue
-//   formulas/formula_check.cpp  CheckFormula, isFormulaUsed
+//   engine/formula_use.cpp      PrepareScript, EvaluateValue, CheckFormula, isFormulaUsed,
+//                               through the script host of formulas/
 // Engine-private run state (caches, open transactions) lives behind `run_`
 // (engine/run_state.h) so that it can grow without touching this header.
 #pragma once
@@ -186,10 +186,9 @@ class clsProcess : public Object, public DesignerProcess {
   std::string BuildQuery(cShape& step);
   void TransferRecord(cShape& step);
 
-  // Script host (formulas/script_host.cpp).
+  // Script host (engine/formula_use.cpp).
   Variant EvaluateValue(const std::string& value);
   void PrepareScript();
-  bool PreparedAsBefore(RunState& run);  // PrepareScript's way when nothing changed
 
   std::shared_ptr<cShapes> mShapes;                   // created on first use
   std::shared_ptr<cLines> mLines;                     // created on first use

@@ -12,6 +12,7 @@
 
 #include "engine/run_transactions.h"
 #include "engine/walk_plan.h"
+#include "formulas/script_host.h"
 #include "model/records.h"
 #include "platform/db/ado.h"
 
@@ -73,15 +74,8 @@ struct RunState {
   std::string null_mapping;       // that mapping's description
 
   // --- Script host ---
-  // What this process's last preparation gave the thread's engine, in
-  // order: the name and the object (a step's rows through a stand-in that
-  // each preparation points at the step's rows of then, or Steps).
-  struct ScriptObject {
-    std::string name;   // the step's caption, or Steps
-    ObjectRef given;    // what the engine holds
-    ObjectRef current;  // the step it stands for, or Steps
-  };
-  std::vector<ScriptObject> script_objects;
+  // The thread's engine as this process prepared it.
+  ScriptHost script_host;
 };
 
 // The run state of a process object, created on first use.

@@ -1,7 +1,7 @@
-// The script host of clsProcess: the one VBScript engine of the thread,
-// prepared with every SOURCE and TARGET step's rows under the step's caption,
-// the step collection as "Steps" and the SQLExecute bridge, and asked for
-// the value of formulas and lookup expressions.
+// The script host: the one VBScript engine of the thread, prepared with
+// every SOURCE and TARGET step's rows under the step's caption, the step
+// collection as "Steps" and the SQLExecute bridge, and asked for the value
+// of formulas and lookup expressions.
 //
 // The engine is prepared afresh before every TARGET step of every record, so
 // a formula never sees code, variables or errors that an earlier step's
@@ -9,17 +9,18 @@
 // parses by text: the bridge and each formula are compiled once per thread,
 // however often they are added again. And when nothing has run on the engine
 // since this process prepared it (no formula, no failed evaluation, no
-// other process), a reset would only give it the same names again: then the
+// other host), a reset would only give it the same names again: then the
 // step rows it holds, given through stand-ins, are simply pointed at the
 // rows each step has now.
 #include <algorithm>
 
+#include "formulas/script_host.h"
+
 #include "core/text.h"
-#include "engine/cls_process.h"
-#include "engine/run_state.h"
 #include "formulas/c_formulas.h"
-#include "formulas/script_engine_use.h"
-#include "history/cls_log.h"
+#include "localization/bas_utils.h"
+#include "model/c_shape.h"
+#include "model/c_shapes.h"
 #include "platform/db/ado.h"
 #include "vbscript/script_control.h"
 
@@ -77,7 +78,7 @@ class StepRows : public Object {
 // prepared it, and the number of uses since that may have left code,
 // variables or an error behind.
 struct EngineUse {
-  const RunState* prepared_for = nullptr;
+  const ScriptHost* prepared_for = nullptr;
   uint64_t uses = 0;
   uint64_t uses_at_preparation = 0;
 };
@@ -99,14 +100,19 @@ bool LeavesEngineAsItWas(std::string_view expression) {
 
 }  // namespace
 
-Variant clsProcess::EvaluateValue(const std::string& value) {
+ScriptHost::~ScriptHost() {
+  // The engine may outlive this host: it must not take a later host for this one.
+  if (t_engine.prepared_for == this) t_engine.prepared_for = nullptr;
+}
+
+Variant ScriptHost::Evaluate(const std::string& value, cFormulas& formulas) {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
-  const tFormula* running = nullptr;  // the formula evaluated, for the log
+  const tFormula* running = nullptr;  // the formula evaluated, for the description
   try {
     Variant result;
     if (Contains(value, "FORMULA!")) {
       std::string name = value.substr(8);
-      tFormula* formula = Formulas()->Collection()->Find(name);
+      tFormula* formula = formulas.Collection()->Find(name);
       if (!formula) {
         throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: there is no formula named '" + name + "'");
       }
@@ -122,37 +128,46 @@ Variant clsProcess::EvaluateValue(const std::string& value) {
     return result.Resolved();
   } catch (const VbError& e) {
     EngineUsed();  // the engine's error state
-    // A formula that fails is a failed record in the log; the mapping gets
-    // the empty value and the transfer goes on.
+    if (!running) throw;
     // Which formula, and where in it: a description alone ("Division by
     // zero") leaves the user to guess among them.
-    std::string text = e.description();
-    if (running) {
-      int32_t line = engine.Error().Number != 0 ? engine.Error().Line : 0;
-      text += " (formula " + running->name + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ")";
-    }
-    LogFailedRecord(text, e.number());
-    return Variant();
+    int32_t line = engine.Error().Number != 0 ? engine.Error().Line : 0;
+    throw VbError(e.number(), e.description() + " (formula " + running->name +
+                                  (line > 0 ? ", line " + std::to_string(line) : std::string()) + ")",
+                  e.source());
   }
 }
 
-void MarkScriptEngineUsed() { EngineUsed(); }
+std::string ScriptHost::Check(const std::string& text) {
+  vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
+  try {
+    EngineUsed();
+    engine.AddCode(text);
+    engine.Eval("Main");
+    return std::string();
+  } catch (const VbError&) {
+    const vbs::ScriptError& error = engine.Error();
+    // A column read from a TARGET step without rows: the text is fine.
+    if (error.Number == vberr::kNoCurrentRecord) return std::string();
+    return error.Description + " - " + error.Text + Translate(" - On Line ", "clsProcess") + std::to_string(error.Line);
+  }
+}
 
-bool clsProcess::PreparedAsBefore(RunState& run) {
+bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption) {
   // Nothing ran on the engine since this process prepared it, and it was
   // given the steps there are, in order, under their captions, with their
   // connections open: a new preparation would only point the stand-ins at
   // the steps' rows of now. (Anything else, duplicate captions included,
   // takes the full way.)
-  if (t_engine.prepared_for != &run || t_engine.uses != t_engine.uses_at_preparation || !mStepsByCaption ||
-      run.script_objects.empty() || run.script_objects.back().current != ObjectRef(mStepsByCaption)) {
+  if (t_engine.prepared_for != this || t_engine.uses != t_engine.uses_at_preparation || !steps_by_caption ||
+      objects_.empty() || objects_.back().current != ObjectRef(steps_by_caption)) {
     return false;
   }
-  const size_t steps = run.script_objects.size() - 1;
+  const size_t steps = objects_.size() - 1;
   size_t k = 0;
-  for (const std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
+  for (const std::shared_ptr<cShape>& step : *shapes.Collection()) {
     if (step->objType != aData && step->objType != aStorage) continue;
-    if (k >= steps || run.script_objects[k].current.get() != step.get() || run.script_objects[k].name != step->sCaption() ||
+    if (k >= steps || objects_[k].current.get() != step.get() || objects_[k].name != step->sCaption() ||
         !step->connected()) {
       return false;
     }
@@ -160,16 +175,15 @@ bool clsProcess::PreparedAsBefore(RunState& run) {
   }
   if (k != steps) return false;
   for (size_t i = 0; i < steps; ++i) {
-    RunState::ScriptObject& had = run.script_objects[i];
+    ScriptObject& had = objects_[i];
     static_cast<StepRows&>(*had.given).Point(std::static_pointer_cast<cShape>(had.current));
   }
   return true;
 }
 
-void clsProcess::PrepareScript() {
+void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption) {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
-  RunState& run = EnsureRunState(run_);
-  if (PreparedAsBefore(run)) return;
+  if (PreparedAsBefore(shapes, steps_by_caption)) return;
 
   // What the engine is to know: each SOURCE and TARGET step's rows under
   // its caption, then Steps. A step whose connection will not open (it has
@@ -179,30 +193,21 @@ void clsProcess::PrepareScript() {
     ObjectRef object;         // the step, or Steps
   };
   std::vector<Wanted> wanted;
-  wanted.reserve(run.script_objects.size());
+  wanted.reserve(objects_.size());
   auto want = [&](const std::string& name, ObjectRef object) {
     for (const Wanted& w : wanted) {
       if (IEquals(*w.name, name)) return;
     }
     wanted.push_back({&name, std::move(object)});
   };
-  for (std::shared_ptr<cShape>& step : *Shapes()->Collection()) {
+  for (std::shared_ptr<cShape>& step : *shapes.Collection()) {
     if (step->connect()) want(step->sCaption(), step);
   }
-  try {
-    if (!mStepsByCaption) {
-      mStepsByCaption = NewCollection<std::shared_ptr<cShape>>();
-      // A duplicate caption stops the filling; the steps before it are kept.
-      IndexStepsByCaption(*mStepsByCaption);
-    }
-  } catch (const VbError&) {
-    // Deliberately absorbed: the partial collection is given to the engine.
-  }
   static const std::string kSteps = "Steps";
-  want(kSteps, mStepsByCaption);
+  want(kSteps, steps_by_caption);
 
   t_engine.prepared_for = nullptr;
-  run.script_objects.clear();
+  objects_.clear();
   try {
     engine.Reset();
   } catch (const VbError&) {
@@ -210,11 +215,11 @@ void clsProcess::PrepareScript() {
   }
   for (Wanted& w : wanted) {
     // Steps goes to the engine as it is; step rows through a stand-in.
-    bool is_steps = w.object == ObjectRef(mStepsByCaption);
+    bool is_steps = w.object == ObjectRef(steps_by_caption);
     ObjectRef given = is_steps ? w.object : std::make_shared<StepRows>(std::static_pointer_cast<cShape>(w.object));
     try {
       engine.AddObject(*w.name, Variant(given));
-      run.script_objects.push_back({*w.name, std::move(given), std::move(w.object)});
+      objects_.push_back({*w.name, std::move(given), std::move(w.object)});
     } catch (const VbError&) {
       // A caption the engine refuses: that step is not given to it.
     }
@@ -224,7 +229,7 @@ void clsProcess::PrepareScript() {
   } catch (const VbError&) {
     // A step captioned SQLExecute clashes with the bridge; formulas go without it.
   }
-  t_engine.prepared_for = &run;
+  t_engine.prepared_for = this;
   t_engine.uses_at_preparation = t_engine.uses;
 }
 

@@ -1,16 +1,39 @@
-// The designer's formula checks on clsProcess: CheckFormula tries a formula
-// text against the steps before it is stored; isFormulaUsed tells whether a
-// TARGET mapping refers to a formula.
+// How the process object uses the script host (formulas/script_host.h):
+// PrepareScript and EvaluateValue for the record transfer, and the
+// designer's formula checks, CheckFormula and isFormulaUsed.
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
 #include "engine/target_query.h"
-#include "formulas/script_engine_use.h"
+#include "formulas/c_formulas.h"
 #include "localization/bas_utils.h"
 #include "platform/db/sql_text.h"
-#include "vbscript/script_control.h"
 
 namespace veldrane {
+
+void clsProcess::PrepareScript() {
+  try {
+    if (!mStepsByCaption) {
+      mStepsByCaption = NewCollection<std::shared_ptr<cShape>>();
+      // A duplicate caption stops the filling; the steps before it are kept.
+      IndexStepsByCaption(*mStepsByCaption);
+    }
+  } catch (const VbError&) {
+    // Deliberately absorbed: the partial collection is given to the engine.
+  }
+  EnsureRunState(run_).script_host.Prepare(*Shapes(), mStepsByCaption);
+}
+
+Variant clsProcess::EvaluateValue(const std::string& value) {
+  try {
+    return EnsureRunState(run_).script_host.Evaluate(value, *Formulas());
+  } catch (const VbError& e) {
+    // A formula that fails is a failed record in the log; the mapping gets
+    // the empty value and the transfer goes on.
+    LogFailedRecord(e.description(), e.number());
+    return Variant();
+  }
+}
 
 bool clsProcess::isFormulaUsed(const std::string& formulaname) {
   for (auto& step : *Shapes()->Collection()) {
@@ -26,7 +49,6 @@ bool clsProcess::isFormulaUsed(const std::string& formulaname) {
 }
 
 std::string clsProcess::CheckFormula(const std::string& Text) {
-  vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
   try {
     // Every TARGET step shows the formula its table's columns: with its
     // lookup rows when it has key conditions, else with no row at all.
@@ -47,18 +69,7 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
     // reported in the same form, without a source line.
     return e.description() + " - " + Translate(" - On Line ", "clsProcess") + "0";
   }
-
-  try {
-    MarkScriptEngineUsed();
-    engine.AddCode(Text);
-    engine.Eval("Main");
-    return std::string();
-  } catch (const VbError& e) {
-    const vbs::ScriptError& error = engine.Error();
-    // A column read from a TARGET step without rows: the text is fine.
-    if (error.Number == vberr::kNoCurrentRecord) return std::string();
-    return error.Description + " - " + error.Text + Translate(" - On Line ", "clsProcess") + std::to_string(error.Line);
-  }
+  return EnsureRunState(run_).script_host.Check(Text);
 }
 
 }  // namespace veldrane

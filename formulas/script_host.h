@@ -1,0 +1,63 @@
+// ScriptHost: the VBScript engine as a flow's formulas see it. It prepares
+// the thread's one engine with every SOURCE and TARGET step's rows under
+// the step's caption, the step collection as "Steps" and the SQLExecute
+// bridge, evaluates formulas and lookup expressions on it, and tries formula
+// texts for the designer. It knows the model and the engine of scripts,
+// nothing of runs: the process object decides when to prepare and what a
+// failed evaluation means for a record.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/collection.h"
+#include "core/object.h"
+#include "core/variant.h"
+
+namespace veldrane {
+
+class cFormulas;
+class cShape;
+class cShapes;
+
+class ScriptHost {
+ public:
+  ScriptHost() = default;
+  ~ScriptHost();
+  ScriptHost(const ScriptHost&) = delete;
+  ScriptHost& operator=(const ScriptHost&) = delete;
+
+  // Resets the thread's engine and gives it each SOURCE and TARGET step of
+  // `shapes` whose connection opens (through a stand-in that reaches the
+  // step's rows of the moment), `steps_by_caption` as "Steps" and the
+  // SQLExecute bridge. When nothing ran on the engine since this host
+  // prepared it with these very steps, the stand-ins are only pointed at the
+  // steps' rows of now. Never raises: what the engine refuses is left out.
+  void Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption);
+
+  // The value of a mapping's text: "FORMULA!Name" runs that formula of
+  // `formulas` (its Main), any other text is evaluated as an expression.
+  // Raises the engine's failure; for a formula, its name and line are added
+  // to the description.
+  Variant Evaluate(const std::string& value, cFormulas& formulas);
+
+  // Runs `text` as a formula on the prepared engine: "" when it runs (or
+  // reads a column of rows that hold none), else the engine's error with the
+  // source line and its number.
+  std::string Check(const std::string& text);
+
+ private:
+  bool PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption);
+
+  // What the last preparation gave the engine, in order: the name and the
+  // object (a step's rows through a stand-in, or Steps).
+  struct ScriptObject {
+    std::string name;   // the step's caption, or Steps
+    ObjectRef given;    // what the engine holds
+    ObjectRef current;  // the step it stands for, or Steps
+  };
+  std::vector<ScriptObject> objects_;
+};
+
+}  // namespace veldrane
