@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/field_values.h"
+#include "platform/db/held_savepoints.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
 #include "platform/db/sqlite_stream.h"
@@ -149,32 +150,26 @@ class SqliteSession : public ProviderSession {
     return last;
   }
 
-  // A savepoint inside a transaction is held back until something needs it.
-  // A TARGET step runs under one for every record, and its only write is
-  // usually the row it saves: one statement, which SQLite undoes by itself
-  // when it fails, so that write goes without. Any other write (a
-  // formula's SQLExecute, a second row written in the same span) sends the
-  // savepoints first, and rolling back to them undoes it.
+  // Savepoints inside a transaction are held back (see HeldSavepoints).
   void Begin(int32_t level) override {
     if (level > 1 && TransactionOpen()) {
-      if (pending_.empty()) unguarded_write_ = false;
-      pending_.push_back(level);
+      held_.Hold(level);
       return;
     }
-    pending_.clear();
+    held_.Clear();
     Control(level == 1 ? "BEGIN" : "SAVEPOINT veldrane_" + std::to_string(level));
   }
   void Commit(int32_t level) override {
-    if (TakePending(level)) return;
-    if (level == 1) pending_.clear();
+    if (level > 1 && held_.Drop(level)) return;
+    if (level == 1) held_.Clear();
     MaterializeStreams(db_, file_);
     Control(level == 1 ? "COMMIT" : "RELEASE veldrane_" + std::to_string(level));
   }
   void Rollback(int32_t level) override {
-    if (TakePending(level)) return;
+    if (level > 1 && held_.Drop(level)) return;
     MaterializeStreams(db_, file_);
     if (level == 1) {
-      pending_.clear();
+      held_.Clear();
       Control("ROLLBACK");
     } else {
       Control("ROLLBACK TO veldrane_" + std::to_string(level));
@@ -685,31 +680,13 @@ class SqliteSession : public ProviderSession {
   // the transaction meanwhile they are dropped: sent now, they would begin
   // a new transaction nobody asked for.
   void SendSavepoints() {
-    if (pending_.empty()) return;
-    std::vector<int32_t> levels = std::move(pending_);
-    pending_.clear();
+    if (held_.empty()) return;
+    std::vector<int32_t> levels = held_.Take();
     if (!TransactionOpen()) return;
     for (int32_t level : levels) Control("SAVEPOINT veldrane_" + std::to_string(level));
   }
-  // The first row written under held-back savepoints goes without them;
-  // a second sends them. What the first did stays if it succeeded and the
-  // span is then rolled back (a step's row write is its last act, so a
-  // step does not fail after it), and so do the changes a trigger made
-  // before a RAISE(FAIL) of its own, which FAIL keeps by definition.
   void GuardRowWrite() {
-    if (pending_.empty()) return;
-    if (!unguarded_write_) {
-      unguarded_write_ = true;
-      return;
-    }
-    SendSavepoints();
-  }
-  // True when `level` was held back and is now dropped unsent.
-  bool TakePending(int32_t level) {
-    if (level <= 1 || pending_.empty() || pending_.back() != level) return false;
-    pending_.pop_back();
-    if (pending_.empty()) unguarded_write_ = false;
-    return true;
+    if (held_.RowWriteNeedsThem()) SendSavepoints();
   }
 
   // Transaction control runs once or twice per record (a savepoint around
@@ -764,8 +741,7 @@ class SqliteSession : public ProviderSession {
   std::string identity_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, sqlite3_stmt*> control_;  // BEGIN, COMMIT, savepoints
-  std::vector<int32_t> pending_;  // savepoint levels begun but not yet sent, innermost last
-  bool unguarded_write_ = false;  // a row was written under them without sending them
+  HeldSavepoints held_;  // savepoints begun but not yet sent
   PlanMap plans_[2];  // read-only, updatable
   std::unordered_map<std::string, TableInfo> table_info_;
   LastWrite last_insert_;
