@@ -70,22 +70,6 @@ int New(const NewOptions& options, const Context& context) {
   return kExitOk;
 }
 
-// A loaded link keeps its caption in the model only; the designer shows it
-// once it is set on the window. Put each caption on its label, centred on
-// the line, as the designer places it.
-void ShowLinkCaptions(clsProcess& process, MemoryWindow& window) {
-  for (auto& line : *process.Lines()->Collection()) {
-    if (line->sCaption().empty() || !line->objLine) continue;
-    auto label = window.Element("lblLineCap", line->objLine->Index());
-    if (!label) continue;
-    const WindowControl& ln = *line->objLine;
-    label->setCaption(line->sCaption());
-    label->setVisible(true);
-    label->Move(ln.x1() + (ln.x2() - ln.x1()) / 2 - label->Width() / 2,
-                ln.y1() + (ln.y2() - ln.y1()) / 2 - label->Height() / 2);
-  }
-}
-
 int Render(const RenderOptions& options, const Context& context) {
   RequireReadableFile(options.document, "integration document");
   context.PrepareHome();
@@ -95,7 +79,7 @@ int Render(const RenderOptions& options, const Context& context) {
   }
   auto window = std::make_shared<MemoryWindow>();
   auto process = LoadOnWindow(std::filesystem::absolute(options.document).string(), window);
-  ShowLinkCaptions(*process, *window);
+  ShowLinkCaptions(*process->Lines(), *window);
   std::string svg = RenderSvg(*window, std::filesystem::path(options.document).filename().string());
   if (output == "-") {
     std::fputs(svg.c_str(), stdout);

@@ -49,7 +49,7 @@ DesignSession::DesignSession(std::string document)
   // Nothing is selected until the person clicks a step.
   window_->Control("shpSelector").setVisible(false);
   window_->Control("shpPrevious").setVisible(false);
-  ShowLinkCaptions();
+  ShowLinkCaptions(*process_->Lines(), *window_);
 
   auto refuse = [this](const std::string& message) { refusals_.push_back(message); };
   process_->Shapes()->linkError.connect(refuse);
@@ -80,19 +80,6 @@ std::string DesignSession::Gesture(F&& action) {
   }
   if (changed) dirty_ = true;
   return Joined(refusals_);
-}
-
-void DesignSession::ShowLinkCaptions() {
-  for (auto& line : *process_->Lines()->Collection()) {
-    if (line->sCaption().empty() || !line->objLine) continue;
-    auto label = window_->Element("lblLineCap", line->objLine->Index());
-    if (!label) continue;
-    const WindowControl& ln = *line->objLine;
-    label->setCaption(line->sCaption());
-    label->setVisible(true);
-    label->Move(ln.x1() + (ln.x2() - ln.x1()) / 2 - label->Width() / 2,
-                ln.y1() + (ln.y2() - ln.y1()) / 2 - label->Height() / 2);
-  }
 }
 
 json DesignSession::State() const {
@@ -326,24 +313,14 @@ json DesignSession::CheckFormula(const std::string& text) {
 
 void DesignSession::Save() {
   if (document_.empty()) throw Refusal{409, "the document has no file name"};
-  // A document reached through a symbolic link is written where the link
-  // points, and keeps the mode it had: the writer makes the file anew.
-  std::error_code ec;
-  std::filesystem::path link = document_;
-  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(link, ec); ++hops) {
-    std::filesystem::path next = std::filesystem::read_symlink(link, ec);
-    link = next.is_absolute() ? next : link.parent_path() / next;
-  }
-  std::string target = link.lexically_normal().string();
-  auto mode = std::filesystem::status(target, ec).permissions();
-  bool existed = !ec && std::filesystem::exists(target, ec);
+  // The writer replaces the file atomically, through a symbolic link to the
+  // file it names, keeping its mode.
   auto log = process_->Log();
   size_t before = log->Text().size();
-  process_->SaveIntegration(target);
+  process_->SaveIntegration(document_);
   // The writer logs its failures instead of raising them.
   std::string written = log->Text().substr(before);
   if (written.find_first_not_of("\r\n") != std::string::npos) throw Refusal{500, "the document was not saved: " + written};
-  if (existed) std::filesystem::permissions(target, mode, std::filesystem::perm_options::replace, ec);
   dirty_ = false;
 }
 

@@ -83,8 +83,6 @@ class DesignSession {
   std::string Gesture(F&& action);
   // Re-centres the caption under a step, after its picture moved.
   void PlaceCaption(int index);
-  // Puts a loaded link's caption on its label, as AddCaptionToLine shows one.
-  void ShowLinkCaptions();
 
   std::string document_;                   // the opened document's absolute path
   std::shared_ptr<MemoryWindow> window_;   // the designer window the library draws on

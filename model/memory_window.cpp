@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/vb_error.h"
+#include "model/c_lines.h"
 
 namespace veldrane {
 
@@ -307,5 +308,18 @@ std::vector<std::string> MemoryWindow::DrawingOrderNames() const {
 }
 
 int64_t MemoryWindow::Writes() const { return surface_->writes; }
+
+void ShowLinkCaptions(cLines& lines, MemoryWindow& window) {
+  for (auto& line : *lines.Collection()) {
+    if (line->sCaption().empty() || !line->objLine) continue;
+    auto label = window.Element("lblLineCap", line->objLine->Index());
+    if (!label) continue;
+    const WindowControl& ln = *line->objLine;
+    label->setCaption(line->sCaption());
+    label->setVisible(true);
+    label->Move(ln.x1() + (ln.x2() - ln.x1()) / 2 - label->Width() / 2,
+                ln.y1() + (ln.y2() - ln.y1()) / 2 - label->Height() / 2);
+  }
+}
 
 }  // namespace veldrane

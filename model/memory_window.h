@@ -144,4 +144,11 @@ class MemoryWindow : public DesignerWindow {
   std::shared_ptr<DesignerProcess> process_;
 };
 
+class cLines;
+
+// A loaded link keeps its caption in the model only; a designer shows it
+// once it is set on the window. Puts each caption of `lines` on its label,
+// centred on the line, as the designer places it.
+void ShowLinkCaptions(cLines& lines, MemoryWindow& window);
+
 }  // namespace veldrane
