@@ -95,22 +95,39 @@ std::shared_ptr<ado::Recordset> cShape::data() {
   return rows;
 }
 
+namespace {
+
+// Puts a step's query and rows back as they were, whatever happened.
+struct QueryRestore {
+  std::string& query_slot;
+  std::shared_ptr<const ado::TargetSelect>& target_slot;
+  std::shared_ptr<ado::Recordset>& rows_slot;
+  std::string query = std::move(query_slot);
+  std::shared_ptr<const ado::TargetSelect> target = std::move(target_slot);
+  std::shared_ptr<ado::Recordset> rows = std::move(rows_slot);
+  ~QueryRestore() {
+    query_slot = std::move(query);
+    target_slot = std::move(target);
+    rows_slot = std::move(rows);
+  }
+};
+
+}  // namespace
+
 std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
   // Opened through the step's own path, then the step's query and rows are
-  // put back as they were, whatever happened.
-  struct Restore {
-    cShape& step;
-    std::string query;
-    std::shared_ptr<const ado::TargetSelect> target;
-    std::shared_ptr<ado::Recordset> rows;
-    ~Restore() {
-      step.mQuery = std::move(query);
-      step.mTarget = std::move(target);
-      step.mData = std::move(rows);
-    }
-  } restore{*this, std::move(mQuery), std::move(mTarget), std::move(mData)};
+  // put back as they were.
+  QueryRestore restore{mQuery, mTarget, mData};
   mQuery = query;
   mTarget.reset();
+  mData.reset();
+  return data();
+}
+
+std::shared_ptr<ado::Recordset> cShape::dataApart(std::shared_ptr<const ado::TargetSelect> select) {
+  QueryRestore restore{mQuery, mTarget, mData};
+  mQuery.clear();
+  mTarget = std::move(select);
   mData.reset();
   return data();
 }

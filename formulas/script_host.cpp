@@ -54,7 +54,13 @@ class StepRows : public Object {
   void Point(std::shared_ptr<cShape> step) {
     rows_.reset();
     generation_ = step->dataGeneration();
-    query_ = step->query();
+    // Kept as the step has it: a TARGET step's select in parts costs no text.
+    target_ = step->target();
+    if (target_) {
+      query_.clear();
+    } else {
+      query_ = step->query();
+    }
     step_ = std::move(step);
   }
   std::string TypeName() const override { return "Recordset"; }
@@ -64,13 +70,20 @@ class StepRows : public Object {
  private:
   // Raises, as `data` does, when the rows cannot be opened.
   Object& Rows() {
-    if (!rows_) rows_ = step_->dataGeneration() == generation_ ? step_->data() : step_->dataApart(query_);
+    if (!rows_) {
+      if (step_->dataGeneration() == generation_) {
+        rows_ = step_->data();
+      } else {
+        rows_ = target_ ? step_->dataApart(target_) : step_->dataApart(query_);
+      }
+    }
     return *rows_;
   }
 
   std::shared_ptr<cShape> step_;
   uint64_t generation_ = 0;               // the step's rows at preparation
   std::string query_;                     // and the query they were opened with
+  std::shared_ptr<const ado::TargetSelect> target_;  // or the select
   std::shared_ptr<ado::Recordset> rows_;  // null until a formula reaches them
 };
 

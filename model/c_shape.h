@@ -88,6 +88,7 @@ class cShape : public Object {
   // Rows opened apart with `query` on the step's connection; the step's own
   // rows and query stay as they are. Raises as `data` does.
   std::shared_ptr<ado::Recordset> dataApart(const std::string& query);
+  std::shared_ptr<ado::Recordset> dataApart(std::shared_ptr<const ado::TargetSelect> select);
   // The query a TARGET step's rows are opened with next; the rows held are
   // discarded. Nothing is opened.
   void setQuery(const std::string& strQuery);
