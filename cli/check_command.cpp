@@ -21,7 +21,7 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
-#include "cli/flow_walk.h"
+#include "cli/flow_text.h"
 #include "cli/interrupt.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
