@@ -1,0 +1,76 @@
+// The ODBC provider's session: one driver-manager connection, the
+// transaction and savepoint state, the prepared write statements, and the
+// streams reading through it. Only odbc_*.cpp include this header.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/db/held_savepoints.h"
+#include "platform/db/odbc_api.h"
+#include "platform/db/odbc_connect.h"
+#include "platform/db/provider.h"
+
+namespace veldrane::ado {
+
+class OdbcStream;
+
+class OdbcSession : public ProviderSession {
+ public:
+  // Takes over `env` and the connected `dbc`.
+  OdbcSession(SQLHENV env, SQLHDBC dbc, OdbcConnectString cs, std::string dbms);
+  ~OdbcSession() override;
+
+  std::unique_ptr<RowStream> OpenStream(std::string_view sql) override;
+  std::string Name() const override;
+  Rowset Query(std::string_view sql, bool updatable) override;
+  std::optional<Rowset> Execute(std::string_view sql) override;
+  void Begin(int32_t level) override;
+  void Commit(int32_t level) override;
+  void Rollback(int32_t level) override;
+  bool TransactionOpen() const override;
+  // "ODBC:" and the connection string without its password.
+  std::string Identity() const override;
+  void Insert(const RowWrite& write, std::vector<Variant>& stored) override;
+  void Update(const RowWrite& write, std::vector<Variant>& stored) override;
+  void Delete(const RowWrite& write) override;
+
+ private:
+  friend class OdbcStream;
+  enum class Support { Unknown, Yes, No };
+
+  // The error of a failed call on `handle`; notes a connection that is gone.
+  VbError Failure(SQLSMALLINT type, SQLHANDLE handle, std::string_view what = {});
+  void RequireAlive();
+  // Runs one statement as written; its results stay on the returned handle.
+  OdbcStatement Run(std::string_view sql);
+  Rowset ReadResult(SQLHSTMT stmt);
+  void SetAutocommit(bool on);
+  void EndTransaction(SQLSMALLINT completion);
+  // Sends the held-back savepoints before a write that needs them.
+  void SendSavepoints();
+  SQLHSTMT Prepared(const std::string& sql);
+  // Runs a write statement with `first` then `second` as parameters; the rows it touched.
+  SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second);
+  // Fills rows.target for write-back (odbc_catalog.cpp).
+  void FindTarget(std::string_view sql, Rowset& rows);
+  // Drops what is known about tables, after statements that may change them.
+  void ForgetTables();
+
+  SQLHENV env_;
+  SQLHDBC dbc_;
+  OdbcConnectString cs_;
+  std::string dbms_;                 // SQL_DBMS_NAME: "MariaDB", "PostgreSQL", "SQLite"
+  bool bind_text_ = true;            // text may be bound in blocks (declared sizes hold)
+  bool wide_ = true;                 // the driver has W functions: text goes as UTF-16
+  bool transaction_ = false;         // autocommit is off and a transaction may hold work
+  bool dead_ = false;                // the server went away
+  HeldSavepoints held_;
+  Support savepoints_ = Support::Unknown;
+  std::unordered_map<std::string, OdbcStatement> prepared_;  // write text -> prepared statement
+  std::unordered_set<OdbcStream*> streams_;                   // open on this connection
+};
+
+}  // namespace veldrane::ado

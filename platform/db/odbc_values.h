@@ -1,0 +1,92 @@
+// ODBC <-> Variant for the ODBC provider: result columns described as ADO
+// fields, rows read in blocks (a row array bound column by column, so that
+// one SQLFetch brings many rows), and values bound as typed parameters.
+//
+// A result with a long column (text or binary without a small bound) cannot
+// be bound in blocks of fixed-size buffers: it is read a row at a time,
+// each value with SQLGetData in pieces.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/odbc_api.h"
+#include "platform/db/provider.h"
+
+namespace veldrane::ado {
+
+// A result column: its ADO description and how its values are fetched.
+struct OdbcColumn {
+  ColumnInfo info;
+  SQLSMALLINT sql_type = SQL_UNKNOWN_TYPE;  // as SQLDescribeCol reports it
+  SQLSMALLINT c_type = SQL_C_WCHAR;         // the C type it is fetched as
+  SQLLEN width = 0;                         // bytes of one bound value; 0: too long to bind
+};
+
+// Describes the result columns of an executed statement. `source` names
+// the provider in errors. Without `bind_text`, text and binary columns are
+// read in pieces whatever size they declare (for drivers whose declared
+// sizes do not bound the values, as SQLite's do not).
+// With `wide`, text is read as UTF-16 (a Unicode driver); else as the
+// driver's own bytes, which the drivers without W functions keep as UTF-8.
+std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, bool bind_text, bool wide);
+
+// Reads the rows of an executed statement, in blocks where it can.
+class OdbcFetcher {
+ public:
+  // Takes over nothing: `stmt` stays the caller's and must outlive this.
+  OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::string source);
+  ~OdbcFetcher();
+  OdbcFetcher(const OdbcFetcher&) = delete;
+  OdbcFetcher& operator=(const OdbcFetcher&) = delete;
+
+  const std::vector<OdbcColumn>& columns() const { return columns_; }
+  // Fills `row` with the next row; false at the end. Raises the driver's error.
+  bool Next(Variant* row);
+  // Reads every remaining row into `rows` (width set to the columns').
+  void ReadAll(RowTable& rows);
+  bool block() const { return rows_per_fetch_ > 1; }
+
+ private:
+  bool FetchBlock();
+  Variant BoundValue(size_t column, size_t row) const;
+  Variant LongValue(size_t column);
+
+  SQLHSTMT stmt_;
+  std::vector<OdbcColumn> columns_;
+  std::string source_;
+  SQLULEN rows_per_fetch_ = 1;
+  std::vector<std::unique_ptr<char[]>> buffers_;  // per column: rows_per_fetch_ values
+  std::vector<std::unique_ptr<SQLLEN[]>> lengths_;  // per column: length or SQL_NULL_DATA per row
+  SQLULEN fetched_ = 0;                           // rows of the current block
+  SQLULEN next_ = 0;                              // the next row of the block to give
+  bool bound_ = false;                            // columns bound to buffers (else SQLGetData)
+  bool done_ = false;
+};
+
+// Typed parameters for one execution; keeps the values alive until the
+// statement has run.
+class OdbcParameters {
+ public:
+  // Binds `first` then `second` as parameters 1..n of `stmt`.
+  // Text goes as UTF-16 with `wide`, else as UTF-8 bytes.
+  void Bind(SQLHSTMT stmt, const std::vector<Variant>& first, const std::vector<Variant>& second,
+            std::string_view source, bool wide);
+
+ private:
+  struct Slot {
+    WideString text;
+    std::string bytes;
+    int64_t integer = 0;
+    double real = 0;
+    SQL_TIMESTAMP_STRUCT timestamp{};
+    unsigned char bit = 0;
+    SQLLEN indicator = 0;
+  };
+  void BindOne(SQLHSTMT stmt, SQLUSMALLINT number, const Variant& value, Slot& slot, std::string_view source,
+               bool wide);
+  std::vector<Slot> slots_;
+};
+
+}  // namespace veldrane::ado
