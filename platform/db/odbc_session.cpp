@@ -210,7 +210,7 @@ Rowset OdbcSession::Query(std::string_view sql, bool updatable) {
                   kSource);
   }
   Rowset rows = ReadResult(stmt.get());
-  if (updatable) FindTarget(sql, rows);
+  if (updatable) FindTarget(sql, stmt, rows);
   return rows;
 }
 
@@ -374,12 +374,6 @@ void OdbcSession::Delete(const RowWrite& write) {
   if (n == 0) throw RowNotFound(write.target->table, kSource);
 }
 
-void OdbcSession::FindTarget(std::string_view, Rowset& rows) {
-  rows.target.refusal = "the ODBC provider does not write rows back yet";
-}
-
-void OdbcSession::ForgetTables() {}
-
 std::unique_ptr<ProviderSession> OpenOdbcSession(const ConnectionString& cs, std::string_view user,
                                                  std::string_view password) {
   OdbcConnectString target = BuildOdbcConnectString(cs, user, password);
@@ -432,6 +426,22 @@ std::unique_ptr<ProviderSession> OpenOdbcSession(const ConnectionString& cs, std
       }
       with += "OPTION=" + std::to_string(option | 2) + ";";
       dbc = connect(with);
+    }
+  }
+  if (IEquals(dbms, "MariaDB") || IEquals(dbms, "MySQL")) {
+    // Identifiers in double quotes, as the SQL standard and the other
+    // databases read them: the statements this layer builds quote names
+    // that way.
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    SQLCHAR sql[] = "SET SESSION sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')";
+    SQLRETURN rc = SQLExecDirect(stmt, sql, SQL_NTS);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    if (!Succeeded(rc)) {
+      SQLDisconnect(dbc);
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+      SQLFreeHandle(SQL_HANDLE_ENV, env);
+      throw VbError(adoerr::kProviderFailure, "The MariaDB session refused ANSI_QUOTES", kSource);
     }
   }
   return std::make_unique<OdbcSession>(env, dbc, std::move(target), dbms);

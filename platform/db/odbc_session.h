@@ -3,6 +3,7 @@
 // streams reading through it. Only odbc_*.cpp include this header.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -54,8 +55,22 @@ class OdbcSession : public ProviderSession {
   SQLHSTMT Prepared(const std::string& sql);
   // Runs a write statement with `first` then `second` as parameters; the rows it touched.
   SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second);
-  // Fills rows.target for write-back (odbc_catalog.cpp).
-  void FindTarget(std::string_view sql, Rowset& rows);
+  // Fills rows.target for write-back, from the catalogue and the columns
+  // of the result on `stmt` (odbc_catalog.cpp).
+  void FindTarget(std::string_view sql, OdbcStatement& stmt, Rowset& rows);
+  struct TableInfo {
+    std::string name;                  // as the catalogue stores it
+    std::string quoted;                // for statements
+    std::vector<std::string> columns;  // every column, in order
+    std::vector<std::string> key;      // primary key, else a unique index; empty: none
+  };
+  const TableInfo& Table(const std::string& schema, const std::string& name);
+  // A catalogue function's rows (its arguments: statement, schema, table).
+  using CatalogCall = std::function<SQLRETURN(SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT)>;
+  std::vector<std::vector<Variant>> CatalogRows(const CatalogCall& call, const std::string& schema,
+                                                const std::string& table);
+  std::vector<std::string> CatalogColumn(const CatalogCall& call, const std::string& schema, const std::string& table,
+                                         size_t column);
   // Drops what is known about tables, after statements that may change them.
   void ForgetTables();
 
@@ -71,6 +86,7 @@ class OdbcSession : public ProviderSession {
   Support savepoints_ = Support::Unknown;
   std::unordered_map<std::string, OdbcStatement> prepared_;  // write text -> prepared statement
   std::unordered_set<OdbcStream*> streams_;                   // open on this connection
+  std::unordered_map<std::string, TableInfo> tables_;         // schema and name -> what the catalogue said
 };
 
 }  // namespace veldrane::ado

@@ -171,6 +171,69 @@ TEST_P(Odbc, ADuplicateKeyInTheMiddleOfAGroupFailsAloneAndTheRestCommits) {
             (std::vector<std::string>{"1", "2", "10", "11", "12"}));
 }
 
+TEST_P(Odbc, WritesRowsBackByTheirKeyWithTypedParameters) {
+  const OdbcBackend b = GetParam();
+  std::string ts = b == OdbcBackend::MariaDb ? "DATETIME" : "TIMESTAMP";
+  cn_->Execute("CREATE TABLE typed (id INTEGER NOT NULL, code VARCHAR(10) NOT NULL, m DECIMAL(18,4), v VARCHAR(40), "
+               "ts " + ts + ", n INTEGER, UNIQUE (id, code))");
+  auto add = Open("SELECT * FROM typed WHERE 1 = 2");
+  add->AddNew();
+  Fields& f = add->GetFields();
+  f.Item("id").SetValue(Variant(int32_t{1}));
+  f.Item("code").SetValue(Variant("a"));
+  f.Item("m").SetValue(Variant("12345678901234.5678"));
+  f.Item("v").SetValue(Variant("Grüße ☃ 𝄞 'q'"));
+  f.Item("ts").SetValue(Variant::Date(OaFromParts({2024, 2, 29, 13, 14, 15})));
+  f.Item("n").SetValue(Variant::Null());
+  add->Update();
+  add->AddNew();
+  f.Item("id").SetValue(Variant(int32_t{1}));
+  f.Item("code").SetValue(Variant("b"));
+  add->Update();
+
+  // Keyed by the unique index (no primary key): the row of code 'b' alone changes.
+  auto rs = Open("SELECT * FROM typed WHERE code = 'b'");
+  ASSERT_EQ(rs->RecordCount(), 1);
+  rs->GetFields().Item("n").SetValue(Variant(int32_t{42}));
+  rs->Update();
+  auto back = Open("SELECT id, code, m, v, ts, n FROM typed ORDER BY code", adOpenStatic, adLockReadOnly);
+  Fields& g = back->GetFields();
+  if (b != OdbcBackend::Sqlite) {
+    EXPECT_EQ(g.Item("m").Value().ToText(), "12345678901234.5678");
+  }
+  EXPECT_EQ(g.Item("v").Value(), Variant("Grüße ☃ 𝄞 'q'"));
+  EXPECT_EQ(g.Item("ts").Value(), Variant::Date(OaFromParts({2024, 2, 29, 13, 14, 15})));
+  EXPECT_TRUE(g.Item("n").Value().IsNull());
+  back->MoveNext();
+  EXPECT_EQ(g.Item("n").Value(), Variant(int32_t{42}));
+  EXPECT_TRUE(g.Item("m").Value().IsNull());
+
+  auto del = Open("SELECT * FROM customers WHERE name = 'Alder'");
+  del->Delete();
+  auto upd = Open("SELECT custno, name FROM customers WHERE custno = 2");
+  upd->GetFields().Item("name").SetValue(Variant("Birke"));
+  upd->Update();
+  upd->GetFields().Item("name").SetValue(Variant("Birke"));  // unchanged values still find their row
+  upd->Update();
+  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno"), (std::vector<std::string>{"Birke"}));
+}
+
+TEST_P(Odbc, QueriesThatCannotBeWrittenBackSayWhy) {
+  auto join = Open("SELECT a.name FROM customers a JOIN customers b ON a.custno = b.custno");
+  VbError e = Raised([&] {
+    join->GetFields().Item("name").SetValue(Variant("x"));
+    join->Update();
+  });
+  EXPECT_NE(e.number(), 0);
+  auto no_key = Open("SELECT name FROM customers");
+  e = Raised([&] {
+    no_key->GetFields().Item("name").SetValue(Variant("x"));
+    no_key->Update();
+  });
+  EXPECT_NE(e.description().find("key"), std::string::npos) << e.description();
+  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno"), (std::vector<std::string>{"Alder", "Birch"}));
+}
+
 TEST_P(Odbc, TheIdentityNamesTheDatabaseWithoutThePassword) {
   std::string identity = cn_->DatabaseIdentity();
   EXPECT_TRUE(identity.starts_with("ODBC:")) << identity;
