@@ -41,6 +41,7 @@ namespace veldrane {
 namespace ado {
 class Connection;
 class Recordset;
+struct TargetSelect;
 }  // namespace ado
 
 class cFormulas;
@@ -184,6 +185,9 @@ class clsProcess : public Object, public DesignerProcess {
 
   // Record transfer (engine/record_transfer.cpp).
   std::string BuildQuery(cShape& step);
+  // The same in parts, its key values to be bound; null when a lookup value
+  // was Null (RunState::lookup_null) or could not be had (logged).
+  std::shared_ptr<ado::TargetSelect> BuildTarget(cShape& step);
   void TransferRecord(cShape& step);
 
   // Script host (engine/formula_use.cpp).

@@ -4,7 +4,7 @@
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
-#include "engine/target_query.h"
+#include "platform/db/target_select.h"
 #include "formulas/c_formulas.h"
 #include "localization/bas_utils.h"
 #include "platform/db/sql_text.h"
@@ -54,14 +54,10 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
     // lookup rows when it has key conditions, else with no row at all.
     for (auto& step : *Shapes()->Collection()) {
       if (step->objType != aStorage) continue;
-      std::string query = BuildQuery(*step);
-      const RunState& run = EnsureRunState(run_);
+      std::shared_ptr<ado::TargetSelect> select = BuildTarget(*step);
       const auto* payload = std::get_if<tStorage>(&step->objElements);
-      if (run.lookup_null && payload) {
-        step->setQuery(SelectNothing(ado::SafeIdentifier(payload->target)));
-      } else {
-        step->setQuery(TargetQuery(query, run.query_keyed));
-      }
+      if (!select && payload) select = ado::SelectNoRow(ado::SafeIdentifier(payload->target));
+      if (select) step->setTarget(std::move(select));
     }
     PrepareScript();
   } catch (const VbError& e) {

@@ -14,7 +14,7 @@
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
-#include "engine/target_query.h"
+#include "platform/db/target_select.h"
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
@@ -63,14 +63,19 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 
 }  // namespace
 
-std::string clsProcess::BuildQuery(cShape& step) {
+std::shared_ptr<ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
   RunState& run = EnsureRunState(run_);
-  run.query_keyed = false;
   run.lookup_null = false;
   run.null_mapping.clear();
   try {
     const tStorage& target = TargetPayload(step);
-    std::string conditions;
+    // Names go into the statement as names: one that is not a plain,
+    // quoted or bracketed name ("X --", "X; DROP") is quoted, so that it
+    // can never turn the key condition into a comment or a second statement.
+    // Values never go into it at all: they are bound.
+    std::string table = ado::SafeIdentifier(target.target);
+    std::vector<std::string> columns;
+    std::vector<Variant> values;
     if (target.fields) {
       for (const tFields& mapping : *target.fields) {
         if (mapping.f_lookup.empty()) continue;
@@ -82,23 +87,32 @@ std::string clsProcess::BuildQuery(cShape& step) {
           // transfer fails the record instead of running this query.
           run.lookup_null = true;
           run.null_mapping = mapping.f_lookup + " --> " + mapping.f_name;
-          return std::string();
+          return nullptr;
         }
-        if (!conditions.empty()) conditions += " AND ";
-        conditions += ado::SafeIdentifier(mapping.f_name) + " = '" + ReplaceAll(value.ToString(), "'", "''") + "'";
+        columns.push_back(ado::SafeIdentifier(mapping.f_name));
+        values.push_back(std::move(value));
       }
     }
-    // Names go into the statement as names: one that is not a plain,
-    // quoted or bracketed name ("X --", "X; DROP") is quoted, so that it
-    // can never turn the key condition into a comment or a second statement.
-    if (conditions.empty()) return "SELECT * FROM " + ado::SafeIdentifier(target.target);
-    run.query_keyed = true;
-    return "SELECT * FROM " + ado::SafeIdentifier(target.target) + " WHERE " + conditions;
+    // The step's last select, for its prepared text: the same table and
+    // columns record after record.
+    const std::shared_ptr<const ado::TargetSelect>& last = step.target();
+    if (last && last->table == table && last->key_columns == columns) return last->Next(std::move(values));
+    auto select = std::make_shared<ado::TargetSelect>();
+    select->table = std::move(table);
+    select->key_columns = std::move(columns);
+    select->key_values = std::move(values);
+    return select;
   } catch (const VbError& e) {
     LogFailedRecord(e.description(), e.number());
-    run.query_keyed = false;
-    return std::string();
+    return nullptr;
   }
+}
+
+std::string clsProcess::BuildQuery(cShape& step) {
+  std::shared_ptr<ado::TargetSelect> select = BuildTarget(step);
+  if (!select) return std::string();
+  // Without key conditions: the table's rows, as the step's query always read.
+  return select->Keyed() ? select->Text() : "SELECT * FROM " + select->table;
 }
 
 void clsProcess::TransferRecord(cShape& step) {
@@ -122,26 +136,33 @@ void clsProcess::TransferRecord(cShape& step) {
   const tStorage* target = nullptr;
   try {
     target = &TargetPayload(step);
-    std::string query = BuildQuery(step);
+    std::shared_ptr<ado::TargetSelect> select = BuildTarget(step);
     if (run.lookup_null) {
       // Nothing is written, and the step's rows select nothing, so that a
       // later step reading this one's row cannot see the previous record's.
-      step.setQuery(SelectNothing(ado::SafeIdentifier(target->target)));
+      step.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
       LogFailedRecord(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"),
                       vberr::kInvalidUseOfNull);
       CountFailure();
       return;
     }
-    std::string target_query = TargetQuery(query, run.query_keyed);
+    if (!select) {
+      // A lookup value that could not be had (logged by BuildTarget): the
+      // record fails here, and the rows select nothing, as for a Null.
+      step.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
+      CountFailure();
+      return;
+    }
+    const bool keyed = select->Keyed();
     // A query that selects no row by construction gives no rows whatever the
     // table holds: rows opened with it before are emptied instead of asking
     // the database again.
-    if (run.query_keyed || !step.emptyRowsFor(target_query)) step.setQuery(target_query);
+    if (keyed || !step.emptyRowsFor(*select)) step.setTarget(std::move(select));
 
     const StorageOperation op = OperationOf(*target);
     if (op == StorageOperation::kUpdateInsert) {
       // Without key conditions there is no row to update: always a new one.
-      if (!run.query_keyed || Rows(step).RecordCount() == 0) Rows(step).AddNew();
+      if (!keyed || Rows(step).RecordCount() == 0) Rows(step).AddNew();
     } else if (op == StorageOperation::kInsert) {
       Rows(step).AddNew();
     } else if (op == StorageOperation::kDelete) {

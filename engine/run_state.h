@@ -68,8 +68,7 @@ struct RunState {
   int64_t group_failures = 0;   // failures_logged when it began
   int32_t group_first = 0;      // the number (0-based) of its first record
 
-  // --- The target query BuildQuery made last ---
-  bool query_keyed = false;       // it selects by key conditions
+  // --- The target select BuildTarget made last ---
   bool lookup_null = false;       // a lookup value was Null: no query may be run
   std::string null_mapping;       // that mapping's description
 

@@ -17,6 +17,7 @@
 #include "model/c_shape.h"
 #include "platform/db/ado.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane {
 
@@ -100,22 +101,42 @@ std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
   struct Restore {
     cShape& step;
     std::string query;
+    std::shared_ptr<const ado::TargetSelect> target;
     std::shared_ptr<ado::Recordset> rows;
     ~Restore() {
       step.mQuery = std::move(query);
+      step.mTarget = std::move(target);
       step.mData = std::move(rows);
     }
-  } restore{*this, std::move(mQuery), std::move(mData)};
+  } restore{*this, std::move(mQuery), std::move(mTarget), std::move(mData)};
   mQuery = query;
+  mTarget.reset();
   mData.reset();
   return data();
 }
 
+std::string cShape::query() const { return mTarget ? mTarget->Text() : mQuery; }
+
+namespace {
+
+// Rows that nothing but the step holds, open on an open connection.
+bool OwnOpenRows(const std::shared_ptr<ado::Recordset>& rows, const std::shared_ptr<ado::Connection>& cn) {
+  return rows && rows.use_count() == 1 && rows->Unshared() && rows->State() == ado::adStateOpen && cn &&
+         cn->State() == ado::adStateOpen;
+}
+
+}  // namespace
+
 bool cShape::emptyRowsFor(const std::string& strQuery) {
-  if (strQuery != mQuery || !mData || mData.use_count() != 1 || !mData->Unshared() ||
-      mData->State() != ado::adStateOpen || !cn_source_ || cn_source_->State() != ado::adStateOpen) {
-    return false;
-  }
+  if (strQuery != query() || !OwnOpenRows(mData, cn_source_)) return false;
+  if (!mData->DiscardRows()) return false;
+  ++data_generation_;
+  return true;
+}
+
+bool cShape::emptyRowsFor(const ado::TargetSelect& select) {
+  // Compared in parts: a select of no row is the same whatever the record.
+  if (!mTarget || !mTarget->Same(select) || !OwnOpenRows(mData, cn_source_)) return false;
   if (!mData->DiscardRows()) return false;
   ++data_generation_;
   return true;
@@ -123,6 +144,17 @@ bool cShape::emptyRowsFor(const std::string& strQuery) {
 
 void cShape::setQuery(const std::string& strQuery) {
   mQuery = strQuery;
+  mTarget.reset();
+  DropRows();
+}
+
+void cShape::setTarget(std::shared_ptr<const ado::TargetSelect> select) {
+  mQuery.clear();
+  mTarget = std::move(select);
+  DropRows();
+}
+
+void cShape::DropRows() {
   ++data_generation_;
   // Rows that nothing else holds (no script, no Field handed out) are closed
   // and the object is opened again with the new query: a TARGET step does
@@ -212,14 +244,18 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
       });
     }
   } else if (objType == aStorage) {
-    if (mData->State() == ado::adStateClosed && !mQuery.empty()) {
+    if (mData->State() == ado::adStateClosed && (mTarget || !mQuery.empty())) {
       if (cn->Provider() == kClientCursorProvider) {
         Absorbing([&] { mData->Close(); });  // not open: that failure is expected
         Absorbing([&] { mData->SetCursorLocation(ado::adUseClient); });
       }
       Absorbing([&] {
         IsolatedOnServer(*cn, [&] {
-          mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+          if (mTarget) {
+            mData->OpenTarget(mTarget, cn);
+          } else {
+            mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+          }
         });
       });
     }

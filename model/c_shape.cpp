@@ -46,6 +46,7 @@ void cShape::SetPosition(float x, float y) {
 
 void cShape::DiscardQuery() {
   mQuery.clear();
+  mTarget.reset();
   mData.reset();
 }
 

@@ -27,6 +27,7 @@ namespace veldrane {
 namespace ado {
 class Connection;
 class Recordset;
+struct TargetSelect;
 }  // namespace ado
 
 class clsLog;
@@ -77,8 +78,10 @@ class cShape : public Object {
   bool connect();
   // True when the step's connection exists and is open; nothing is opened.
   bool connected() const;
-  // The query the step's rows are (or will next be) opened with.
-  const std::string& query() const { return mQuery; }
+  // The query the step's rows are (or will next be) opened with, as text.
+  std::string query() const;
+  // The select set by setTarget; null after setQuery.
+  const std::shared_ptr<const ado::TargetSelect>& target() const { return mTarget; }
   // Changes whenever the step's rows are discarded for a new query: rows
   // read at one generation are the step's rows while it lasts.
   uint64_t dataGeneration() const { return data_generation_; }
@@ -88,12 +91,16 @@ class cShape : public Object {
   // The query a TARGET step's rows are opened with next; the rows held are
   // discarded. Nothing is opened.
   void setQuery(const std::string& strQuery);
+  // The same for a select kept in parts (a TARGET step's per-record query):
+  // its key values are bound when the rows open, never written into text.
+  void setTarget(std::shared_ptr<const ado::TargetSelect> select);
   // For a query that selects no row by construction (a TARGET step with no
   // lookup): when the step's rows were opened with that very query and
   // nothing else holds them, they are emptied (a pending edit and the rows
   // added since are dropped from the recordset, not from the database) as a
   // new opening would leave them. False, with nothing changed, otherwise.
   bool emptyRowsFor(const std::string& strQuery);
+  bool emptyRowsFor(const ado::TargetSelect& select);
   // Runs `sql` on the step's connection (as it is, never opened here) and
   // returns field `Field` (name or 0-based number) of the first row; the
   // empty value when anything fails or there is no row.
@@ -122,6 +129,8 @@ class cShape : public Object {
   // Forgets the prepared query and the rows opened with it, so that the next
   // read of the rows opens the step's source afresh.
   void DiscardQuery();
+  // Closes or lets go of the rows for the next query (engine/step_data.cpp).
+  void DropRows();
   // Opens the connection and rows from the payload; null when an opening
   // failed (logged). Every failure is absorbed.
   std::shared_ptr<ado::Recordset> OpenData(const Payload& payload);
@@ -135,6 +144,7 @@ class cShape : public Object {
   std::shared_ptr<ado::Connection> cn_source_;  // cnSource, created on first use
   // The data side (engine/step_data.cpp) works on these two.
   std::string mQuery;                          // the query a TARGET step opens its rows with
+  std::shared_ptr<const ado::TargetSelect> mTarget;  // instead of mQuery: the select in parts
   std::shared_ptr<ado::Recordset> mData;       // the step's rows; null = not yet created
   uint64_t data_generation_ = 0;               // dataGeneration
 };

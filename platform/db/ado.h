@@ -158,6 +158,7 @@ class ProviderSession;
 class RowStream;
 struct RecordsetState;
 struct Rowset;
+struct TargetSelect;
 using ConnectionRef = std::shared_ptr<Connection>;
 using RecordsetRef = std::shared_ptr<Recordset>;
 
@@ -282,6 +283,13 @@ class Recordset : public Object {
   // table. Raises 3705 when already open.
   void Open(const Variant& source = {}, const Variant& active_connection = {}, int32_t cursor_type = -1,
             int32_t lock_type = -1, int32_t options = -1);
+  // Opens a TARGET step's rows on `connection`: what Open(select->Text(),
+  // connection, adOpenKeyset, adLockOptimistic) gives, with the key values
+  // bound rather than written into the text. Source builds the text when
+  // asked. Raises 3705 when already open.
+  void OpenTarget(std::shared_ptr<const TargetSelect> select, const ConnectionRef& connection);
+  // The select the rows were opened with by OpenTarget; null otherwise.
+  const TargetSelect* OpenedTarget() const;
   // Closes; a pending edit is discarded. Raises 3704 when closed.
   void Close();
   int32_t State() const;

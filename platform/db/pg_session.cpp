@@ -295,14 +295,58 @@ class PgSession : public ProviderSession {
     std::string text(sql);
     const char* scs = PQparameterStatus(conn_, "standard_conforming_strings");
     std::optional<ParameterizedSql> p = ParameterizeForServer(sql, scs && std::string_view(scs) == "on");
+    return QueryPlanned(p ? &*p : nullptr, [&]() -> const std::string& { return text; }, updatable);
+  }
+
+  // A TARGET step's select: its prepared form with its values, and its text
+  // only when the plan must be made or the prepared statement declines.
+  Rowset QueryTarget(const TargetSelect& select) override {
+    return RetryingStale([&] {
+      auto marked = numbered_.find(select.Marked());
+      if (marked == numbered_.end()) {
+        if (numbered_.size() >= kPlanLimit) numbered_.clear();
+        marked = numbered_.emplace(select.Marked(), Numbered(select.Marked())).first;
+      }
+      target_params_.text = marked->second;
+      select.TextValues(target_params_.values);
+      std::string text;
+      return QueryPlanned(&target_params_, [&]() -> const std::string& {
+        if (text.empty()) text = select.Text();
+        return text;
+      }, /*updatable=*/true);
+    });
+  }
+
+  // "?" markers as $1, $2, ...: a TargetSelect's only markers are its own,
+  // never inside a quoted name.
+  static std::string Numbered(const std::string& marked) {
+    std::string out;
+    size_t n = 0;
+    bool quoted = false;
+    for (char c : marked) {
+      if (c == '"') quoted = !quoted;
+      if (c == '?' && !quoted) {
+        out += Placeholder(n++);
+      } else {
+        out += c;
+      }
+    }
+    return out;
+  }
+
+  // The first run of a text runs it as written; later ones with other
+  // values run the prepared parameterized text `p` (null: there is none).
+  // `written()` gives the text as written.
+  template <class Written>
+  Rowset QueryPlanned(const ParameterizedSql* p, Written&& written, bool updatable) {
     // Marked apart: a text as written may look like another's parameterized form.
-    std::string key = (p ? "P" + p->text : "T" + text) + (updatable ? "\x01U" : "\x01R");
+    std::string key = (p ? "P" + p->text : "T" + written()) + (updatable ? "\x01U" : "\x01R");
     auto it = plans_.find(key);
     if (it == plans_.end()) {
       if (plans_.size() >= kPlanLimit) plans_.clear();
       QueryPlan plan;
-      Rowset rows = FirstRun(text, updatable, plan);
-      plan.exec_text = WithLocators(p ? p->text : text, plan);
+      Rowset rows = FirstRun(written(), updatable, plan);
+      plan.exec_text = WithLocators(p ? p->text : written(), plan);
       plans_.emplace(std::move(key), std::move(plan));
       return rows;
     }
@@ -313,10 +357,10 @@ class PgSession : public ProviderSession {
       if (p) {
         for (const std::string& v : p->values) values.push_back(v.c_str());
       }
-      res = RunNamed(plan.exec_text, values, /*may_decline=*/p.has_value());
+      res = RunNamed(plan.exec_text, values, /*may_decline=*/p != nullptr);
       if (!res.r) plan.literal_only = true;
     }
-    if (!res.r) res = RunText(WithLocators(text, plan));
+    if (!res.r) res = RunText(WithLocators(written(), plan));
     Rowset rows;
     if (HasShape(res.r, plan.shape)) {
       rows.columns = plan.columns;
@@ -326,7 +370,7 @@ class PgSession : public ProviderSession {
       rows = Describe(res.r);
       if (updatable) {
         MarkHidden(rows, plan.locators);
-        FindTarget(text, rows, nullptr);
+        FindTarget(written(), rows, nullptr);
       }
       Remember(plan, res.r, rows);
     }
@@ -676,6 +720,8 @@ class PgSession : public ProviderSession {
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> prepared statement name
   size_t statements_ = 0;                                  // names given so far
   std::unordered_map<std::string, QueryPlan> plans_;       // parameterized text and updatable -> plan
+  std::unordered_map<std::string, std::string> numbered_;  // TargetSelect::Marked -> with $n markers
+  ParameterizedSql target_params_;                         // the last QueryTarget's
   bool stale_ = false;                                     // the last failure was a prepared statement's stale result
   std::unordered_map<Oid, TableMeta> tables_;
   std::vector<Oid> table_of_;  // of the last described result

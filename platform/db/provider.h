@@ -16,6 +16,7 @@
 #include "core/variant.h"
 #include "core/vb_error.h"
 #include "platform/db/ado.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane::ado {
 
@@ -143,6 +144,11 @@ class ProviderSession {
   // single base table and a key (adding hidden locator columns when the
   // selected ones do not hold one), or says in target.refusal why not.
   virtual Rowset Query(std::string_view sql, bool updatable) = 0;
+
+  // Opens a TARGET step's rows: Query(select.Text(), true) without the
+  // text, the key values bound as parameters. Providers that prepare
+  // statements run select.Marked() once prepared for every record.
+  virtual Rowset QueryTarget(const TargetSelect& select) { return Query(select.Text(), /*updatable=*/true); }
 
   // Runs one or more statements; the rows of the last one that returns rows.
   virtual std::optional<Rowset> Execute(std::string_view sql) = 0;

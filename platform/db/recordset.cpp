@@ -78,6 +78,7 @@ void Recordset::Open(const Variant& source, const Variant& active_connection, in
     OpenFromConnection(text, connection, cursor_type, lock_type, options);
   }
   state_->source = std::move(text);
+  state_->source_select.reset();
   if (cursor_type != adOpenUnspecified && state_->source_kind == RowSource::Client) state_->cursor_type = cursor_type;
 }
 
@@ -170,6 +171,23 @@ void Recordset::OpenFromConnection(const std::string& source, const ConnectionRe
             std::string());
 }
 
+void Recordset::OpenTarget(std::shared_ptr<const TargetSelect> select, const ConnectionRef& connection) {
+  if (state_->open) Raise(vberr::kObjectOpen);
+  if (!connection || connection->State() != adStateOpen) Raise(vberr::kConnectionUnusable);
+  ProviderSession& session = connection->session();
+  Rowset rows;
+  try {
+    rows = session.QueryTarget(*select);
+  } catch (const VbError& e) {
+    throw connection->Fail(e);
+  }
+  for (const VbError& w : session.TakeWarnings()) connection->GetErrors().Add(w);
+  AdoptRows(std::move(rows), connection, adOpenKeyset, adLockOptimistic, std::string());
+  state_->source_select = std::move(select);
+}
+
+const TargetSelect* Recordset::OpenedTarget() const { return state_->open ? state_->source_select.get() : nullptr; }
+
 void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_type, int32_t lock_type,
                           std::string source) {
   RecordsetState& s = *state_;
@@ -196,6 +214,7 @@ void Recordset::AdoptRows(Rowset rows, ConnectionRef connection, int32_t cursor_
   s.lock_type = lock_type;
   s.read_only = lock_type == adLockReadOnly;
   s.source = std::move(source);
+  s.source_select.reset();
   s.file.clear();
   s.position = 0;
   ResetEdit(s);
@@ -367,7 +386,9 @@ void Recordset::SetCursorLocation(int32_t location) {
 
 int32_t Recordset::CursorType() const { return state_->cursor_type; }
 int32_t Recordset::LockType() const { return state_->lock_type; }
-std::string Recordset::Source() const { return state_->source; }
+std::string Recordset::Source() const {
+  return state_->source_select ? state_->source_select->Text() : state_->source;
+}
 
 bool Recordset::Unshared() const { return fields_.use_count() == 1 && fields_->Unshared(); }
 

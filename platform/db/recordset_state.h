@@ -11,6 +11,7 @@
 #include "platform/db/ado.h"
 #include "platform/db/packed_rows.h"
 #include "platform/db/provider.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane::ado {
 
@@ -63,6 +64,7 @@ struct RecordsetState {
   WriteTarget target;                  // Database rows: where changes go
   bool read_only = true;               // lock type read-only: refuse changes
   std::string source;                  // the Open source (SQL or path)
+  std::shared_ptr<const TargetSelect> source_select;  // OpenTarget's select: the source, as text when asked
   std::string file;                    // Client rows from / saved to this file
 
   int32_t cursor_type = adOpenForwardOnly;

@@ -111,6 +111,37 @@ class SqliteSession : public ProviderSession {
     return rows;
   }
 
+  Rowset QueryTarget(const TargetSelect& select) override {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (auto rows = QueryTargetOnce(select)) return std::move(*rows);
+    }
+    throw VbError(vberr::kProviderCommandError, "the table's columns keep changing while it is read", "SQLite");
+  }
+
+  // The plan of select.Marked() is the one a query text with the same
+  // literals would use: both run "... WHERE K = ?".
+  std::optional<Rowset> QueryTargetOnce(const TargetSelect& select) {
+    const std::string& text = select.Marked();
+    PlanMap& plans = plans_[1];
+    auto it = plans.find(text);
+    if (it == plans.end() || it->second.columns.empty()) {
+      if (plans.size() >= kPlanCacheLimit) plans.clear();
+      it = plans.insert_or_assign(text, MakePlan(text, nullptr, /*updatable=*/true)).first;
+    }
+    Plan& plan = it->second;
+    if (plan.literal_only) return QueryOnce(select.Text(), /*updatable=*/true);
+    sqlite3_stmt* stmt = PlanStatement(plan);
+    select.TextValues(key_text_);
+    int p = 1;
+    for (const std::string& value : key_text_) {
+      sqlite3_bind_text(stmt, p++, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+    }
+    Rowset rows;
+    DescribeFromPlan(plan, rows);
+    if (!ReadRows(stmt, rows)) return std::nullopt;
+    return rows;
+  }
+
   std::optional<Rowset> Execute(std::string_view sql) override {
     // A single query (a formula's SQLExecute, once per record) shares the
     // prepared statements and plans of recordset queries; it writes nothing.
@@ -743,6 +774,7 @@ class SqliteSession : public ProviderSession {
   std::unordered_map<std::string, sqlite3_stmt*> control_;  // BEGIN, COMMIT, savepoints
   HeldSavepoints held_;  // savepoints begun but not yet sent
   PlanMap plans_[2];  // read-only, updatable
+  std::vector<std::string> key_text_;  // the bound key values of the last QueryTarget
   std::unordered_map<std::string, TableInfo> table_info_;
   LastWrite last_insert_;
   LastWrite last_update_;

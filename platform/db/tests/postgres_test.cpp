@@ -12,6 +12,7 @@
 #include "platform/db/ado.h"
 #include "platform/db/field_values.h"
 #include "platform/db/tests/db_test_util.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane::ado {
 namespace {
@@ -453,6 +454,52 @@ TEST_F(Postgres, CachedQueriesFollowSchemaChanges) {
   rs->GetFields().Item("rank").SetValue(Variant(7.25));
   rs->Update();
   EXPECT_EQ(Column("SELECT rank FROM customers WHERE name = 'Birch'", true, Other()), std::vector<std::string>{"7.25"});
+}
+
+}  // namespace
+}  // namespace veldrane::ado
+
+namespace veldrane::ado {
+namespace {
+
+// A TARGET step's select in parts, on the server: the values are bound to
+// the prepared statement, and rows found by them are written back.
+TEST_F(Postgres, TargetSelectsBindTheirValuesAndWriteBack) {
+  cn_->Execute("DROP TABLE IF EXISTS \"Order Lines\";"
+               "CREATE TABLE \"Order Lines\" (id integer PRIMARY KEY, name text, qty integer);"
+               "INSERT INTO \"Order Lines\" VALUES (1, 'O''Brien', 3), (2, 'a'' OR ''1''=''1', 4), (3, '$1', 5)");
+  auto first = std::make_shared<TargetSelect>();
+  first->table = "\"Order Lines\"";
+  first->key_columns = {"name"};
+  auto rs = Recordset::Create();
+  // Twice each: the first run of a select and the prepared runs after it.
+  for (int round = 0; round < 2; ++round) {
+    for (const char* name : {"O'Brien", "a' OR '1'='1", "$1"}) {
+      auto s = first->Next({Variant(std::string(name))});
+      rs->OpenTarget(s, cn_);
+      ASSERT_EQ(rs->RecordCount(), 1) << name;
+      EXPECT_EQ(rs->Source(), s->Text());
+      rs->GetFields().Item("qty").SetValue(Variant(int32_t{10 * (round + 1)}));
+      rs->Update();
+      rs->Close();
+    }
+  }
+  EXPECT_EQ(Column("SELECT count(*) FROM \"Order Lines\" WHERE qty = 20"), std::vector<std::string>{"3"});
+  // An integer key bound as text is compared as the column's type.
+  auto by_id = std::make_shared<TargetSelect>();
+  by_id->table = "\"Order Lines\"";
+  by_id->key_columns = {"id"};
+  by_id->key_values = {Variant(int32_t{2})};
+  rs->OpenTarget(by_id, cn_);
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->GetFields().Item("name").Value().ToText(), "a' OR '1'='1");
+  rs->Close();
+  rs->OpenTarget(SelectNoRow("\"Order Lines\""), cn_);
+  EXPECT_EQ(rs->RecordCount(), 0);
+  rs->AddNew();
+  rs->GetFields().Item("id").SetValue(Variant(int32_t{4}));
+  rs->Update();
+  EXPECT_EQ(Column("SELECT count(*) FROM \"Order Lines\""), std::vector<std::string>{"4"});
 }
 
 }  // namespace
