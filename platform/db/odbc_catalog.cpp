@@ -124,7 +124,7 @@ std::vector<std::string> OdbcSession::CatalogColumn(const CatalogCall& call, con
   return out;
 }
 
-void OdbcSession::FindTarget(std::string_view sql, OdbcStatement& stmt, Rowset& rows) {
+void OdbcSession::FindTarget(std::string_view sql, SQLHSTMT stmt, Rowset& rows) {
   SelectShape shape = AnalyzeSelect(sql);
   if (!shape.single_table) {
     rows.target.refusal = shape.refusal;
@@ -137,14 +137,14 @@ void OdbcSession::FindTarget(std::string_view sql, OdbcStatement& stmt, Rowset& 
     SQLCHAR buffer[512];
     SQLSMALLINT length = 0;
     auto n = static_cast<SQLUSMALLINT>(i + 1);
-    if (Succeeded(SQLColAttribute(stmt.get(), n, SQL_DESC_BASE_TABLE_NAME, buffer, sizeof buffer, &length, nullptr))) {
+    if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_BASE_TABLE_NAME, buffer, sizeof buffer, &length, nullptr))) {
       base_table[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
     }
-    if (Succeeded(SQLColAttribute(stmt.get(), n, SQL_DESC_BASE_COLUMN_NAME, buffer, sizeof buffer, &length, nullptr))) {
+    if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_BASE_COLUMN_NAME, buffer, sizeof buffer, &length, nullptr))) {
       base_column[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
     }
     SQLLEN auto_unique = SQL_FALSE;
-    if (Succeeded(SQLColAttribute(stmt.get(), n, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &auto_unique))) {
+    if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &auto_unique))) {
       rows.columns[i].autoincrement = auto_unique == SQL_TRUE;
     }
   }
@@ -195,6 +195,9 @@ void OdbcSession::FindTarget(std::string_view sql, OdbcStatement& stmt, Rowset& 
   rows.target.table = info.quoted;
 }
 
-void OdbcSession::ForgetTables() { tables_.clear(); }
+void OdbcSession::ForgetTables() {
+  tables_.clear();
+  target_plans_.clear();
+}
 
 }  // namespace veldrane::ado

@@ -210,7 +210,38 @@ Rowset OdbcSession::Query(std::string_view sql, bool updatable) {
                   kSource);
   }
   Rowset rows = ReadResult(stmt.get());
-  if (updatable) FindTarget(sql, stmt, rows);
+  if (updatable) FindTarget(sql, stmt.get(), rows);
+  return rows;
+}
+
+Rowset OdbcSession::QueryTarget(const TargetSelect& select) {
+  const std::string& text = select.Marked();
+  SQLHSTMT stmt = Prepared(text);
+  select.TextValues(key_text_);
+  std::vector<Variant> values(key_text_.begin(), key_text_.end());
+  OdbcParameters params;
+  params.Bind(stmt, values, {}, kSource, wide_);
+  SQLRETURN rc = SQLExecute(stmt);
+  if (!Succeeded(rc) && rc != SQL_NO_DATA) {
+    VbError error = Failure(SQL_HANDLE_STMT, stmt);
+    prepared_.erase(text);
+    throw error;
+  }
+  Rowset rows = ReadResult(stmt);
+  auto plan = target_plans_.find(text);
+  bool same = plan != target_plans_.end() && plan->second.columns.size() == rows.columns.size();
+  for (size_t i = 0; same && i < rows.columns.size(); ++i) {
+    same = plan->second.columns[i].name == rows.columns[i].name && plan->second.columns[i].type == rows.columns[i].type;
+  }
+  if (same) {
+    rows.columns = plan->second.columns;
+    rows.target = plan->second.target;
+  } else {
+    FindTarget(text, stmt, rows);
+    if (target_plans_.size() >= 256) target_plans_.clear();
+    target_plans_[text] = {rows.columns, rows.target};
+  }
+  SQLFreeStmt(stmt, SQL_CLOSE);
   return rows;
 }
 

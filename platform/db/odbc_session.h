@@ -27,6 +27,8 @@ class OdbcSession : public ProviderSession {
   std::unique_ptr<RowStream> OpenStream(std::string_view sql) override;
   std::string Name() const override;
   Rowset Query(std::string_view sql, bool updatable) override;
+  // The select prepared once per text, its key values bound as text.
+  Rowset QueryTarget(const TargetSelect& select) override;
   std::optional<Rowset> Execute(std::string_view sql) override;
   void Begin(int32_t level) override;
   void Commit(int32_t level) override;
@@ -57,7 +59,7 @@ class OdbcSession : public ProviderSession {
   SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second);
   // Fills rows.target for write-back, from the catalogue and the columns
   // of the result on `stmt` (odbc_catalog.cpp).
-  void FindTarget(std::string_view sql, OdbcStatement& stmt, Rowset& rows);
+  void FindTarget(std::string_view sql, SQLHSTMT stmt, Rowset& rows);
   struct TableInfo {
     std::string name;                  // as the catalogue stores it
     std::string quoted;                // for statements
@@ -87,6 +89,12 @@ class OdbcSession : public ProviderSession {
   std::unordered_map<std::string, OdbcStatement> prepared_;  // write text -> prepared statement
   std::unordered_set<OdbcStream*> streams_;                   // open on this connection
   std::unordered_map<std::string, TableInfo> tables_;         // schema and name -> what the catalogue said
+  struct TargetPlan {
+    std::vector<ColumnInfo> columns;   // as FindTarget marked them
+    WriteTarget target;
+  };
+  std::unordered_map<std::string, TargetPlan> target_plans_;  // marked select text -> its write target
+  std::vector<std::string> key_text_;                          // the bound key values of the last QueryTarget
 };
 
 }  // namespace veldrane::ado

@@ -218,6 +218,25 @@ TEST_P(Odbc, WritesRowsBackByTheirKeyWithTypedParameters) {
   EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno"), (std::vector<std::string>{"Birke"}));
 }
 
+TEST_P(Odbc, TargetSelectsBindTheirKeyValuesAndFindTheirRow) {
+  TargetSelect first;
+  first.table = "customers";
+  first.key_columns = {"custno"};
+  first.key_values = {Variant(int32_t{2})};
+  Rowset rows = cn_->session().QueryTarget(first);
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows.Row(0)[1], Variant("Birch"));
+  EXPECT_FALSE(rows.target.table.empty()) << rows.target.refusal;
+  ASSERT_EQ(rows.target.key.size(), 1u);
+  // The same prepared select with another value, and one that finds nothing.
+  auto next = first.Next({Variant("1")});
+  rows = cn_->session().QueryTarget(*next);
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows.Row(0)[1], Variant("Alder"));
+  EXPECT_EQ(cn_->session().QueryTarget(*first.Next({Variant("99")})).rows.size(), 0u);
+  EXPECT_EQ(cn_->session().QueryTarget(*SelectNoRow("customers")).rows.size(), 0u);
+}
+
 TEST_P(Odbc, QueriesThatCannotBeWrittenBackSayWhy) {
   auto join = Open("SELECT a.name FROM customers a JOIN customers b ON a.custno = b.custno");
   VbError e = Raised([&] {
