@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -126,6 +127,39 @@ TEST_F(OdbcRuns, MariaDbIntoPostgreSqlWithADuplicateInTheMiddle) {
             "Grüße 27/2024-01-28/27.05");
   EXPECT_EQ(One(kPg, "SELECT SUM(price) FROM dst WHERE id <> 150").ToText(),
             One(kMaria, "SELECT SUM(PRICE) FROM SRC WHERE ID <> 150").ToText());
+}
+
+TEST_F(OdbcRuns, ConnectionsTestAndCheckReportTheDriversMessage) {
+  std::string registry = dir / "registry";
+  std::filesystem::create_directories(registry);
+  std::string wrong = "Provider=MSDASQL;DSN=veldrane_maria;UID=veldrane;PWD=wrong-pw-77";
+  ASSERT_EQ(RunCli({"--connections", registry, "connections", "add", "crm", wrong}, home).status, 0);
+  ASSERT_EQ(RunCli({"--connections", registry, "connections", "add", "good", kMaria}, home).status, 0);
+  CliResult bad = RunCli({"--connections", registry, "connections", "test", "crm"}, home);
+  EXPECT_NE(bad.status, 0);
+  std::string said = bad.out + bad.err;
+  EXPECT_NE(said.find("Access denied for user 'veldrane'"), std::string::npos) << said;
+  EXPECT_EQ(said.find("wrong-pw-77"), std::string::npos) << said;
+  CliResult good = RunCli({"--connections", registry, "connections", "test", "good"}, home);
+  EXPECT_EQ(good.status, 0) << good.out << good.err;
+  CliResult list = RunCli({"--connections", registry, "connections", "list"}, home);
+  EXPECT_EQ(list.out.find("wrong-pw-77"), std::string::npos) << list.out;
+
+  MakeCustomerDatabases(source, scratch, 3);
+  Document doc;
+  int start = doc.Start();
+  int src = doc.Source("SOURCE", SqliteConn(source), "CUSTOMERS");
+  int dst = doc.Target("TARGET", wrong, "CUSTOMERS", "Insert");
+  int end = doc.End();
+  doc.Link(start, src);
+  doc.Link(src, dst);
+  doc.Link(dst, end);
+  doc.Map(dst, "CUSTNO", "SOURCE([CUSTNO])");
+  CliResult check = RunCli({"check", doc.Save(dir / "check.xml")}, home);
+  EXPECT_NE(check.status, 0);
+  said = check.out + check.err;
+  EXPECT_NE(said.find("Access denied for user 'veldrane'"), std::string::npos) << said;
+  EXPECT_EQ(said.find("wrong-pw-77"), std::string::npos) << said;
 }
 
 // The server goes away while a run writes to it: the run says so, and

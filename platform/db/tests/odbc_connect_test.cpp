@@ -2,6 +2,9 @@
 // the ODBC provider: no driver needed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/db/ado.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/odbc_connect.h"
@@ -61,6 +64,23 @@ TEST(OdbcConnectString, OdbcKeysWithoutAProviderChooseOdbc) {
   EXPECT_EQ(e.number(), adoerr::kProviderFailure);
   EXPECT_NE(e.description().find("IM002"), std::string::npos) << e.description();
   EXPECT_EQ(e.description().find("hunter22"), std::string::npos);
+}
+
+// What the data-link dialog offers: the drivers and data sources of the
+// private odbcinst.ini / odbc.ini the test command uses.
+TEST(OdbcConnectString, TheDriverManagerListsTheInstalledDriversAndDataSources) {
+  ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+  std::vector<std::string> drivers = InstalledOdbcDrivers();
+  for (const char* d : {"MariaDB Unicode", "PostgreSQL Unicode", "SQLite3"}) {
+    EXPECT_NE(std::find(drivers.begin(), drivers.end(), d), drivers.end()) << d;
+  }
+  std::vector<std::string> names;
+  for (const OdbcDataSource& s : InstalledOdbcDataSources()) {
+    names.push_back(s.name);
+    if (s.name == "veldrane_maria") EXPECT_EQ(s.driver, "MariaDB Unicode");
+  }
+  EXPECT_NE(std::find(names.begin(), names.end(), "veldrane_maria"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "veldrane_pg"), names.end());
 }
 
 }  // namespace
