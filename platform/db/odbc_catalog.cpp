@@ -108,7 +108,7 @@ std::vector<std::vector<Variant>> OdbcSession::CatalogRows(const CatalogCall& ca
                       s.empty() ? 0 : static_cast<SQLSMALLINT>(s.size()), reinterpret_cast<SQLCHAR*>(t.data()),
                       static_cast<SQLSMALLINT>(t.size()));
   if (!Succeeded(rc)) throw Failure(SQL_HANDLE_STMT, stmt.get());
-  OdbcFetcher fetcher(stmt.get(), DescribeResult(stmt.get(), Name(), true, false), Name());
+  OdbcFetcher fetcher(stmt.get(), DescribeResult(stmt.get(), Name(), true, false, false), Name());
   std::vector<std::vector<Variant>> rows;
   std::vector<Variant> row(fetcher.columns().size());
   while (fetcher.Next(row.data())) rows.push_back(row);

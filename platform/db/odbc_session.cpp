@@ -19,6 +19,7 @@
 #include "platform/db/odbc_api.h"
 #include "platform/db/odbc_connect.h"
 #include "platform/db/odbc_session.h"
+#include "platform/db/odbc_spool.h"
 #include "platform/db/odbc_values.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
@@ -52,15 +53,16 @@ std::string SavepointName(int32_t level) { return "veldrane_" + std::to_string(l
 
 }  // namespace
 
-// Rows of a query read as they are fetched, in blocks. Rows already given
-// are kept so that Rewind can give them again; a transaction's end (which
-// may close the driver's cursors) first reads the rest into memory.
+// Rows of a query read as they are fetched, in blocks. The fetched bytes
+// of every row given are spooled (OdbcSpool) so that Rewind can give them
+// again; a transaction's end (which may close the driver's cursors) first
+// spools the rest, and the stream reads on from the spool.
 class OdbcStream : public RowStream {
  public:
   OdbcStream(OdbcSession* session, OdbcStatement stmt, std::vector<OdbcColumn> columns)
-      : session_(session), stmt_(std::move(stmt)), fetcher_(std::make_unique<OdbcFetcher>(stmt_.get(), columns, kSource)),
-        given_(columns.size()) {
-    for (const OdbcColumn& c : columns) columns_.push_back(c.info);
+      : session_(session), stmt_(std::move(stmt)), odbc_columns_(columns),
+        fetcher_(std::make_unique<OdbcFetcher>(stmt_.get(), std::move(columns), kSource)) {
+    for (const OdbcColumn& c : odbc_columns_) columns_.push_back(c.info);
     session_->streams_.insert(this);
   }
   ~OdbcStream() override {
@@ -69,37 +71,36 @@ class OdbcStream : public RowStream {
   const std::vector<ColumnInfo>& Columns() const override { return columns_; }
 
   bool Next(Variant* row) override {
-    if (replay_ < given_.size()) {
-      const Variant* r = given_.Row(replay_++);
-      std::copy(r, r + columns_.size(), row);
+    if (given_ < spool_.rows()) {
+      if (spool_read_ > given_) {
+        spool_.StartReading();
+        spool_read_ = 0;
+      }
+      while (spool_read_ < given_) ReadSpooled(nullptr);
+      ReadSpooled(row);
+      ++given_;
       return true;
     }
-    if (buffered_next_ < buffered_.size()) {
-      const Variant* r = buffered_.Row(buffered_next_++);
-      std::copy(r, r + columns_.size(), row);
-    } else {
-      if (!fetcher_) return false;
-      if (!session_) throw VbError(vberr::kProviderCommandError, "the connection was closed while rows were read", kSource);
-      if (!fetcher_->Next(row)) {
-        Finish();
-        return false;
-      }
+    if (!fetcher_) return false;
+    if (!session_) throw VbError(vberr::kProviderCommandError, "the connection was closed while rows were read", kSource);
+    if (!fetcher_->Next(row, &spool_)) {
+      Finish();
+      return false;
     }
-    Variant* kept = given_.Append();
-    std::copy(row, row + columns_.size(), kept);
-    replay_ = given_.size();
+    ++given_;
     return true;
   }
 
-  void Rewind() override { replay_ = 0; }
+  void Rewind() override {
+    spool_.StartReading();
+    spool_read_ = 0;
+    given_ = 0;
+  }
 
-  // Reads the remaining rows into memory and lets the statement go.
+  // Spools the remaining rows and lets the statement go.
   void Materialize() {
     if (!fetcher_) return;
-    std::vector<Variant> row(columns_.size());
-    while (fetcher_->Next(row.data())) {
-      buffered_.Append(std::move(row));
-      row.assign(columns_.size(), Variant());
+    while (fetcher_->Keep(spool_)) {
     }
     Finish();
   }
@@ -115,17 +116,24 @@ class OdbcStream : public RowStream {
     stmt_.Reset();
   }
 
+  // The spool's next row, into `row` (or skipped when null).
+  void ReadSpooled(Variant* row) {
+    for (size_t i = 0; i < odbc_columns_.size(); ++i) {
+      const char* data = nullptr;
+      SQLLEN length = spool_.ReadValue(&data);
+      if (row) row[i] = OdbcValue(odbc_columns_[i], data, length);
+    }
+    ++spool_read_;
+  }
+
   OdbcSession* session_;
   OdbcStatement stmt_;
+  std::vector<OdbcColumn> odbc_columns_;
   std::unique_ptr<OdbcFetcher> fetcher_;  // null once every row was read
   std::vector<ColumnInfo> columns_;
-  RowTable given_;                         // every row given so far, for Rewind
-  size_t replay_ = 0;                      // the next of given_ to give again
-  RowTable buffered_{0};
-  size_t buffered_next_ = 0;
-
- public:
-  void InitBuffered() { buffered_.Reset(columns_.size()); }
+  OdbcSpool spool_;                        // every row fetched, as fetched
+  size_t given_ = 0;                       // rows given since the start or the last Rewind
+  size_t spool_read_ = 0;                  // rows the spool's reading has passed
 };
 
 OdbcSession::OdbcSession(SQLHENV env, SQLHDBC dbc, OdbcConnectString cs, std::string dbms)
@@ -133,6 +141,9 @@ OdbcSession::OdbcSession(SQLHENV env, SQLHDBC dbc, OdbcConnectString cs, std::st
   // SQLite's declared sizes do not bound its values: its text is read in pieces.
   bind_text_ = !IEquals(dbms_, "SQLite");
   wide_ = DriverHasWideCalls(dbc_);
+  // MariaDB's driver gives and takes UTF-8 for SQL_C_CHAR on the utf8mb4
+  // connection the W connect makes, and converts to UTF-16 at great cost.
+  wide_text_ = wide_ && !IEquals(dbms_, "MariaDB") && !IEquals(dbms_, "MySQL");
 }
 
 OdbcSession::~OdbcSession() {
@@ -187,15 +198,13 @@ OdbcStatement OdbcSession::Run(std::string_view sql) {
 std::unique_ptr<RowStream> OdbcSession::OpenStream(std::string_view sql) {
   if (SplitStatements(sql).size() != 1 || !IsRowQuery(sql)) return nullptr;
   OdbcStatement stmt = Run(sql);
-  std::vector<OdbcColumn> columns = DescribeResult(stmt.get(), kSource, bind_text_, wide_);
-  auto stream = std::make_unique<OdbcStream>(this, std::move(stmt), std::move(columns));
-  stream->InitBuffered();
-  return stream;
+  std::vector<OdbcColumn> columns = DescribeResult(stmt.get(), kSource, bind_text_, wide_, wide_text_);
+  return std::make_unique<OdbcStream>(this, std::move(stmt), std::move(columns));
 }
 
 Rowset OdbcSession::ReadResult(SQLHSTMT stmt) {
   Rowset rows;
-  OdbcFetcher fetcher(stmt, DescribeResult(stmt, kSource, bind_text_, wide_), kSource);
+  OdbcFetcher fetcher(stmt, DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_), kSource);
   for (const OdbcColumn& c : fetcher.columns()) rows.columns.push_back(c.info);
   fetcher.ReadAll(rows.rows);
   return rows;
@@ -220,7 +229,7 @@ Rowset OdbcSession::QueryTarget(const TargetSelect& select) {
   select.TextValues(key_text_);
   std::vector<Variant> values(key_text_.begin(), key_text_.end());
   OdbcParameters params;
-  params.Bind(stmt, values, {}, kSource, wide_);
+  params.Bind(stmt, values, {}, kSource, wide_text_);
   SQLRETURN rc = SQLExecute(stmt);
   if (!Succeeded(rc) && rc != SQL_NO_DATA) {
     VbError error = Failure(SQL_HANDLE_STMT, stmt);
@@ -376,7 +385,7 @@ SQLLEN OdbcSession::RunWrite(const std::string& sql, const std::vector<Variant>&
   if (held_.RowWriteNeedsThem()) SendSavepoints();
   SQLHSTMT stmt = Prepared(sql);
   OdbcParameters params;
-  params.Bind(stmt, first, second, kSource, wide_);
+  params.Bind(stmt, first, second, kSource, wide_text_);
   SQLRETURN rc = SQLExecute(stmt);
   if (!Succeeded(rc) && rc != SQL_NO_DATA) {
     VbError error = Failure(SQL_HANDLE_STMT, stmt);

@@ -81,7 +81,8 @@ class OdbcSession : public ProviderSession {
   OdbcConnectString cs_;
   std::string dbms_;                 // SQL_DBMS_NAME: "MariaDB", "PostgreSQL", "SQLite"
   bool bind_text_ = true;            // text may be bound in blocks (declared sizes hold)
-  bool wide_ = true;                 // the driver has W functions: text goes as UTF-16
+  bool wide_ = true;                 // the driver has W functions: statements go as UTF-16
+  bool wide_text_ = true;            // values too (else as UTF-8 bytes)
   bool transaction_ = false;         // autocommit is off and a transaction may hold work
   bool dead_ = false;                // the server went away
   HeldSavepoints held_;

@@ -4,6 +4,7 @@
 
 #include "core/oadate.h"
 #include "platform/db/field_values.h"
+#include "platform/db/odbc_spool.h"
 
 namespace veldrane::ado {
 
@@ -111,8 +112,20 @@ Variant TimestampValue(const SQL_TIMESTAMP_STRUCT& t) {
   return Variant::Date(OaFromParts(p));
 }
 
-// A value of a column fetched as `c_type` from the bytes at `data`.
-Variant FromBuffer(const OdbcColumn& c, const char* data, SQLLEN length) {
+}  // namespace
+
+size_t FixedSize(SQLSMALLINT c_type) {
+  switch (c_type) {
+    case SQL_C_SBIGINT: return sizeof(int64_t);
+    case SQL_C_DOUBLE: return sizeof(double);
+    case SQL_C_TYPE_DATE: return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TYPE_TIME: return sizeof(SQL_TIME_STRUCT);
+    case SQL_C_TYPE_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    default: return 0;
+  }
+}
+
+Variant OdbcValue(const OdbcColumn& c, const char* data, SQLLEN length) {
   if (length == SQL_NULL_DATA) return Variant::Null();
   switch (c.c_type) {
     case SQL_C_SBIGINT: {
@@ -151,9 +164,8 @@ Variant FromBuffer(const OdbcColumn& c, const char* data, SQLLEN length) {
   }
 }
 
-}  // namespace
-
-std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, bool bind_text, bool wide) {
+std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, bool bind_text, bool wide,
+                                       bool wide_text) {
   SQLSMALLINT count = 0;
   if (!Succeeded(SQLNumResultCols(stmt, &count))) throw OdbcFailure(SQL_HANDLE_STMT, stmt, source, {});
   std::vector<OdbcColumn> columns(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
@@ -171,7 +183,7 @@ std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, b
                                      static_cast<size_t>(std::clamp<SQLSMALLINT>(name_length, 0, 1023)));
     c.info.nullable = nullable != SQL_NO_NULLS;
     c.sql_type = sql_type;
-    ApplyOdbcType(sql_type, size, digits, bind_text, wide, c);
+    ApplyOdbcType(sql_type, size, digits, bind_text, wide_text, c);
   }
   return columns;
 }
@@ -243,46 +255,46 @@ bool OdbcFetcher::FetchBlock() {
   return fetched_ > 0;
 }
 
-Variant OdbcFetcher::BoundValue(size_t column, size_t row) const {
-  const OdbcColumn& c = columns_[column];
-  return FromBuffer(c, buffers_[column].get() + static_cast<size_t>(c.width) * row, lengths_[column][row]);
-}
-
-Variant OdbcFetcher::LongValue(size_t column) {
+void OdbcFetcher::ReadLong(size_t column) {
   const OdbcColumn& c = columns_[column];
   auto number = static_cast<SQLUSMALLINT>(column + 1);
+  std::string& data = long_data_[column];
+  SQLLEN& length = long_lengths_[column];
+  data.clear();
   if (c.c_type != SQL_C_WCHAR && c.c_type != SQL_C_BINARY && c.c_type != SQL_C_CHAR) {
-    alignas(8) char buffer[64];
-    SQLLEN length = 0;
-    if (!Succeeded(SQLGetData(stmt_, number, c.c_type, buffer, sizeof buffer, &length))) {
+    data.resize(64);
+    if (!Succeeded(SQLGetData(stmt_, number, c.c_type, data.data(), 64, &length))) {
       throw OdbcFailure(SQL_HANDLE_STMT, stmt_, source_, {});
     }
-    return FromBuffer(c, buffer, length);
+    if (length != SQL_NULL_DATA) length = static_cast<SQLLEN>(FixedSize(c.c_type));
+    return;
   }
   // In pieces: each call gives the next part (text parts end in a terminator).
-  std::string data;
   size_t terminator = c.c_type == SQL_C_WCHAR ? sizeof(SQLWCHAR) : c.c_type == SQL_C_CHAR ? 1 : 0;
   char buffer[16384];
+  length = 0;
   for (;;) {
-    SQLLEN length = 0;
-    SQLRETURN rc = SQLGetData(stmt_, number, c.c_type, buffer, sizeof buffer, &length);
+    SQLLEN piece_length = 0;
+    SQLRETURN rc = SQLGetData(stmt_, number, c.c_type, buffer, sizeof buffer, &piece_length);
     if (rc == SQL_NO_DATA) break;
     if (!Succeeded(rc)) throw OdbcFailure(SQL_HANDLE_STMT, stmt_, source_, {});
-    if (length == SQL_NULL_DATA) return Variant::Null();
-    size_t piece = length == SQL_NO_TOTAL || static_cast<size_t>(length) > sizeof buffer - terminator
+    if (piece_length == SQL_NULL_DATA) {
+      length = SQL_NULL_DATA;
+      return;
+    }
+    size_t piece = piece_length == SQL_NO_TOTAL || static_cast<size_t>(piece_length) > sizeof buffer - terminator
                        ? sizeof buffer - terminator
-                       : static_cast<size_t>(length);
+                       : static_cast<size_t>(piece_length);
     data.append(buffer, piece);
     if (rc == SQL_SUCCESS) break;
   }
-  return FromBuffer(c, data.data(), static_cast<SQLLEN>(data.size()));
+  length = static_cast<SQLLEN>(data.size());
 }
 
-bool OdbcFetcher::Next(Variant* row) {
+bool OdbcFetcher::Advance() {
   if (bound_) {
     if (next_ >= fetched_ && !FetchBlock()) return false;
-    for (size_t i = 0; i < columns_.size(); ++i) row[i] = BoundValue(i, next_);
-    ++next_;
+    current_ = next_++;
     return true;
   }
   if (done_) return false;
@@ -292,14 +304,57 @@ bool OdbcFetcher::Next(Variant* row) {
     return false;
   }
   if (!Succeeded(rc)) throw OdbcFailure(SQL_HANDLE_STMT, stmt_, source_, {});
-  for (size_t i = 0; i < columns_.size(); ++i) row[i] = LongValue(i);
+  long_data_.resize(columns_.size());
+  long_lengths_.resize(columns_.size());
+  for (size_t i = 0; i < columns_.size(); ++i) ReadLong(i);
+  return true;
+}
+
+SQLLEN OdbcFetcher::Raw(size_t column, const char** data) const {
+  if (!bound_) {
+    *data = long_data_[column].data();
+    return long_lengths_[column];
+  }
+  const OdbcColumn& c = columns_[column];
+  *data = buffers_[column].get() + static_cast<size_t>(c.width) * current_;
+  SQLLEN length = lengths_[column][current_];
+  if (length != SQL_NULL_DATA && FixedSize(c.c_type) > 0) length = static_cast<SQLLEN>(FixedSize(c.c_type));
+  return length;
+}
+
+bool OdbcFetcher::Next(Variant* row, OdbcSpool* spool) {
+  if (!Advance()) return false;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const char* data = nullptr;
+    SQLLEN length = Raw(i, &data);
+    if (spool) spool->Append(data, length);
+    row[i] = OdbcValue(columns_[i], data, length);
+  }
+  if (spool) spool->EndRow();
+  return true;
+}
+
+bool OdbcFetcher::Keep(OdbcSpool& spool) {
+  if (!Advance()) return false;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const char* data = nullptr;
+    SQLLEN length = Raw(i, &data);
+    spool.Append(data, length);
+  }
+  spool.EndRow();
   return true;
 }
 
 void OdbcFetcher::ReadAll(RowTable& rows) {
   rows.Reset(columns_.size());
-  std::vector<Variant> scratch(columns_.size());
-  while (Next(scratch.data())) rows.Append(std::move(scratch)), scratch.assign(columns_.size(), Variant());
+  while (Advance()) {
+    Variant* row = rows.Append();
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const char* data = nullptr;
+      SQLLEN length = Raw(i, &data);
+      row[i] = OdbcValue(columns_[i], data, length);
+    }
+  }
 }
 
 void OdbcParameters::Bind(SQLHSTMT stmt, const std::vector<Variant>& first, const std::vector<Variant>& second,

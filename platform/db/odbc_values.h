@@ -28,9 +28,21 @@ struct OdbcColumn {
 // the provider in errors. Without `bind_text`, text and binary columns are
 // read in pieces whatever size they declare (for drivers whose declared
 // sizes do not bound the values, as SQLite's do not).
-// With `wide`, text is read as UTF-16 (a Unicode driver); else as the
-// driver's own bytes, which the drivers without W functions keep as UTF-8.
-std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, bool bind_text, bool wide);
+// With `wide_calls`, names are read through the W function. With
+// `wide_text`, text values are read as UTF-16; else as the driver's own
+// bytes, UTF-8 for the drivers without W functions and for MariaDB's (whose
+// UTF-16 conversion costs more than the rest of the fetch).
+std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, bool bind_text, bool wide_calls,
+                                       bool wide_text);
+
+class OdbcSpool;
+
+// The bytes a fixed-size C type takes (integers, doubles, date structs); 0
+// for text and binary.
+size_t FixedSize(SQLSMALLINT c_type);
+// The value of `column` from its fetched bytes (`length`: SQL_NULL_DATA, or
+// the bytes at `data`).
+Variant OdbcValue(const OdbcColumn& column, const char* data, SQLLEN length);
 
 // Reads the rows of an executed statement, in blocks where it can.
 class OdbcFetcher {
@@ -42,16 +54,22 @@ class OdbcFetcher {
   OdbcFetcher& operator=(const OdbcFetcher&) = delete;
 
   const std::vector<OdbcColumn>& columns() const { return columns_; }
-  // Fills `row` with the next row; false at the end. Raises the driver's error.
-  bool Next(Variant* row);
+  // Fills `row` with the next row, and appends its fetched bytes to
+  // `spool` when given; false at the end. Raises the driver's error.
+  bool Next(Variant* row, OdbcSpool* spool = nullptr);
+  // Appends the next row's fetched bytes to `spool` without converting them.
+  bool Keep(OdbcSpool& spool);
   // Reads every remaining row into `rows` (width set to the columns').
   void ReadAll(RowTable& rows);
   bool block() const { return rows_per_fetch_ > 1; }
 
  private:
   bool FetchBlock();
-  Variant BoundValue(size_t column, size_t row) const;
-  Variant LongValue(size_t column);
+  // Moves to the next row (fetching a block, or reading a long row's values).
+  bool Advance();
+  // The current row's fetched bytes of `column`; returns the length.
+  SQLLEN Raw(size_t column, const char** data) const;
+  void ReadLong(size_t column);
 
   SQLHSTMT stmt_;
   std::vector<OdbcColumn> columns_;
@@ -61,6 +79,9 @@ class OdbcFetcher {
   std::vector<std::unique_ptr<SQLLEN[]>> lengths_;  // per column: length or SQL_NULL_DATA per row
   SQLULEN fetched_ = 0;                           // rows of the current block
   SQLULEN next_ = 0;                              // the next row of the block to give
+  SQLULEN current_ = 0;                           // the row of the block last given
+  std::vector<std::string> long_data_;            // row by row: each column's bytes
+  std::vector<SQLLEN> long_lengths_;
   bool bound_ = false;                            // columns bound to buffers (else SQLGetData)
   bool done_ = false;
 };
