@@ -202,9 +202,13 @@ std::unique_ptr<RowStream> OdbcSession::OpenStream(std::string_view sql) {
   return std::make_unique<OdbcStream>(this, std::move(stmt), std::move(columns));
 }
 
-Rowset OdbcSession::ReadResult(SQLHSTMT stmt) {
+Rowset OdbcSession::ReadResult(SQLHSTMT stmt, SQLULEN block_rows) {
+  return ReadResult(stmt, DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_), block_rows);
+}
+
+Rowset OdbcSession::ReadResult(SQLHSTMT stmt, std::vector<OdbcColumn> columns, SQLULEN block_rows) {
   Rowset rows;
-  OdbcFetcher fetcher(stmt, DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_), kSource);
+  OdbcFetcher fetcher(stmt, std::move(columns), kSource, block_rows);
   for (const OdbcColumn& c : fetcher.columns()) rows.columns.push_back(c.info);
   fetcher.ReadAll(rows.rows);
   return rows;
@@ -236,19 +240,23 @@ Rowset OdbcSession::QueryTarget(const TargetSelect& select) {
     prepared_.erase(text);
     throw error;
   }
-  Rowset rows = ReadResult(stmt);
+  // A select by key finds a row or two: small blocks, and the description
+  // of its first run while the statement keeps its shape.
+  constexpr SQLULEN kLookupRows = 8;
   auto plan = target_plans_.find(text);
-  bool same = plan != target_plans_.end() && plan->second.columns.size() == rows.columns.size();
-  for (size_t i = 0; same && i < rows.columns.size(); ++i) {
-    same = plan->second.columns[i].name == rows.columns[i].name && plan->second.columns[i].type == rows.columns[i].type;
-  }
-  if (same) {
+  SQLSMALLINT count = 0;
+  SQLNumResultCols(stmt, &count);
+  Rowset rows;
+  if (plan != target_plans_.end() && plan->second.odbc_columns.size() == static_cast<size_t>(count)) {
+    rows = ReadResult(stmt, plan->second.odbc_columns, kLookupRows);
     rows.columns = plan->second.columns;
     rows.target = plan->second.target;
   } else {
+    std::vector<OdbcColumn> described = DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_);
+    rows = ReadResult(stmt, described, kLookupRows);
     FindTarget(text, stmt, rows);
     if (target_plans_.size() >= 256) target_plans_.clear();
-    target_plans_[text] = {rows.columns, rows.target};
+    target_plans_[text] = {std::move(described), rows.columns, rows.target};
   }
   SQLFreeStmt(stmt, SQL_CLOSE);
   return rows;
@@ -264,7 +272,12 @@ std::optional<Rowset> OdbcSession::Execute(std::string_view sql) {
     SQLSMALLINT count = 0;
     if (Succeeded(SQLNumResultCols(stmt.get(), &count)) && count > 0) last = ReadResult(stmt.get());
   }
-  if (!reads_only) ForgetTables();  // the statements may have changed tables
+  if (!reads_only) {
+    // The statements may have changed tables: what is known of them, and
+    // statements prepared on their old columns, go.
+    ForgetTables();
+    prepared_.clear();
+  }
   return last;
 }
 

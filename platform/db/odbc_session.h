@@ -12,6 +12,7 @@
 #include "platform/db/held_savepoints.h"
 #include "platform/db/odbc_api.h"
 #include "platform/db/odbc_connect.h"
+#include "platform/db/odbc_values.h"
 #include "platform/db/provider.h"
 
 namespace veldrane::ado {
@@ -49,7 +50,11 @@ class OdbcSession : public ProviderSession {
   void RequireAlive();
   // Runs one statement as written; its results stay on the returned handle.
   OdbcStatement Run(std::string_view sql);
-  Rowset ReadResult(SQLHSTMT stmt);
+  // Every row of the result on `stmt`, fetched in blocks of at most
+  // `block_rows`: a query run once per record mostly finds a few rows, and
+  // its buffers are made anew each time.
+  Rowset ReadResult(SQLHSTMT stmt, SQLULEN block_rows = 64);
+  Rowset ReadResult(SQLHSTMT stmt, std::vector<OdbcColumn> columns, SQLULEN block_rows);
   void SetAutocommit(bool on);
   void EndTransaction(SQLSMALLINT completion);
   // Sends the held-back savepoints before a write that needs them.
@@ -91,6 +96,7 @@ class OdbcSession : public ProviderSession {
   std::unordered_set<OdbcStream*> streams_;                   // open on this connection
   std::unordered_map<std::string, TableInfo> tables_;         // schema and name -> what the catalogue said
   struct TargetPlan {
+    std::vector<OdbcColumn> odbc_columns;  // as the first run described them
     std::vector<ColumnInfo> columns;   // as FindTarget marked them
     WriteTarget target;
   };

@@ -11,7 +11,6 @@ namespace veldrane::ado {
 namespace {
 
 constexpr SQLULEN kBlockBytes = 1 << 20;   // buffer budget of one block fetch
-constexpr SQLULEN kMaxBlockRows = 512;
 constexpr SQLULEN kLongText = 4000;        // characters; longer text is read in pieces
 
 SQLLEN WideWidth(SQLULEN chars) {
@@ -188,7 +187,7 @@ std::vector<OdbcColumn> DescribeResult(SQLHSTMT stmt, std::string_view source, b
   return columns;
 }
 
-OdbcFetcher::OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::string source)
+OdbcFetcher::OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::string source, SQLULEN max_rows)
     : stmt_(stmt), columns_(std::move(columns)), source_(std::move(source)) {
   SQLULEN row_bytes = 0;
   bool all_bound = !columns_.empty();
@@ -197,7 +196,7 @@ OdbcFetcher::OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::st
     row_bytes += static_cast<SQLULEN>(c.width) + sizeof(SQLLEN);
   }
   if (!all_bound) return;  // read a row at a time with SQLGetData
-  SQLULEN rows = std::clamp<SQLULEN>(kBlockBytes / std::max<SQLULEN>(row_bytes, 1), 1, kMaxBlockRows);
+  SQLULEN rows = std::clamp<SQLULEN>(kBlockBytes / std::max<SQLULEN>(row_bytes, 1), 1, std::max<SQLULEN>(max_rows, 1));
   if (rows > 1 &&
       (!Succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
        !Succeeded(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) ||
@@ -209,8 +208,8 @@ OdbcFetcher::OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::st
   rows_per_fetch_ = rows;
   for (size_t i = 0; i < columns_.size(); ++i) {
     const OdbcColumn& c = columns_[i];
-    buffers_.push_back(std::make_unique<char[]>(static_cast<size_t>(c.width) * rows));
-    lengths_.push_back(std::make_unique<SQLLEN[]>(rows));
+    buffers_.push_back(std::make_unique_for_overwrite<char[]>(static_cast<size_t>(c.width) * rows));
+    lengths_.push_back(std::make_unique_for_overwrite<SQLLEN[]>(rows));
     if (!Succeeded(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), c.c_type, buffers_.back().get(), c.width,
                               lengths_.back().get()))) {
       throw OdbcFailure(SQL_HANDLE_STMT, stmt_, source_, {});

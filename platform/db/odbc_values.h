@@ -48,7 +48,10 @@ Variant OdbcValue(const OdbcColumn& column, const char* data, SQLLEN length);
 class OdbcFetcher {
  public:
   // Takes over nothing: `stmt` stays the caller's and must outlive this.
-  OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::string source);
+  // A block holds at most `max_rows` rows (and about a megabyte): a lookup
+  // of one row should not pay for the buffers of a long read.
+  OdbcFetcher(SQLHSTMT stmt, std::vector<OdbcColumn> columns, std::string source, SQLULEN max_rows = kMaxBlockRows);
+  static constexpr SQLULEN kMaxBlockRows = 512;
   ~OdbcFetcher();
   OdbcFetcher(const OdbcFetcher&) = delete;
   OdbcFetcher& operator=(const OdbcFetcher&) = delete;
