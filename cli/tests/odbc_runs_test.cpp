@@ -162,6 +162,33 @@ TEST_F(OdbcRuns, ConnectionsTestAndCheckReportTheDriversMessage) {
   EXPECT_EQ(said.find("wrong-pw-77"), std::string::npos) << said;
 }
 
+// The example document as shipped, its SQLite source put where it reads
+// it; its DSN (crm_mariadb) is in the test command's odbc.ini.
+TEST_F(OdbcRuns, TheMariaDbExampleRunsAsShipped) {
+  std::string example = std::string(Env("VELDRANE_SOURCE_DIR")) + "/examples/customers_to_mariadb.xml";
+  std::ifstream in(example);
+  std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_NE(xml.find("Provider=MSDASQL;DSN=crm_mariadb"), std::string::npos);
+  std::string crm = dir / "crm.db";
+  Sql(crm, "CREATE TABLE CUSTOMERS (CUSTNO INTEGER PRIMARY KEY, NAME TEXT, CITY TEXT);"
+           "INSERT INTO CUSTOMERS VALUES (1, ' ada ', 'Oslo'), (2, 'Émile', 'Lyon'), (3, 'grace', NULL)");
+  xml = std::regex_replace(xml, std::regex("data/crm\\.db"), crm);
+  std::string path = dir / "example.xml";
+  std::ofstream(path) << xml;
+  const std::string shop = "Provider=MSDASQL;DSN=crm_mariadb";
+  Open(shop)->Execute("DROP TABLE IF EXISTS CLIENTS");
+  Open(shop)->Execute("CREATE TABLE CLIENTS (CUSTNO INTEGER PRIMARY KEY, NAME VARCHAR(50), CITY VARCHAR(50))");
+  for (int run = 0; run < 2; ++run) {
+    CliResult result = RunCli({"run", path}, home);
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    Sql(crm, "UPDATE CUSTOMERS SET CITY = 'Bergen' WHERE CUSTNO = 1");
+  }
+  EXPECT_EQ(One(shop, "SELECT COUNT(*) FROM CLIENTS").ToLong(), 3);
+  EXPECT_EQ(One(shop, "SELECT CONCAT(NAME, '/', CITY) FROM CLIENTS WHERE CUSTNO = 1").ToText(), "ADA/Bergen");
+  EXPECT_EQ(One(shop, "SELECT NAME FROM CLIENTS WHERE CUSTNO = 2").ToText(), "ÉMILE");
+  EXPECT_TRUE(One(shop, "SELECT CITY FROM CLIENTS WHERE CUSTNO = 3").IsNull());
+}
+
 // The server goes away while a run writes to it: the run says so, and
 // every record it counts as written is in the table once the server is
 // back.
