@@ -103,13 +103,13 @@ TEST_F(OdbcRuns, MariaDbIntoPostgreSqlWithADuplicateInTheMiddle) {
   }
   maria->Execute("INSERT INTO SRC VALUES " + values);
   auto pg = Open(kPg);
-  pg->Execute("DROP TABLE IF EXISTS dst");
-  pg->Execute("CREATE TABLE dst (id integer PRIMARY KEY, name varchar(40), since date, price numeric(12,2))");
-  pg->Execute("INSERT INTO dst VALUES (150, 'taken', NULL, NULL)");
+  pg->Execute("DROP TABLE IF EXISTS odbc_dst");
+  pg->Execute("CREATE TABLE odbc_dst (id integer PRIMARY KEY, name varchar(40), since date, price numeric(12,2))");
+  pg->Execute("INSERT INTO odbc_dst VALUES (150, 'taken', NULL, NULL)");
   Document doc;
   int start = doc.Start();
   int src = doc.Source("SOURCE", kMaria, "SRC");
-  int dst = doc.Target("TARGET", kPg, "dst", "Insert");
+  int dst = doc.Target("TARGET", kPg, "odbc_dst", "Insert");
   int end = doc.End();
   doc.Link(start, src);
   doc.Link(src, dst);
@@ -121,11 +121,11 @@ TEST_F(OdbcRuns, MariaDbIntoPostgreSqlWithADuplicateInTheMiddle) {
   CliResult run = RunCli({"run", doc.Save(dir / "m2p.xml")}, home);
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_EQ(Counted(run.out, "insert"), std::make_pair(299, 1)) << run.out;
-  EXPECT_EQ(One(kPg, "SELECT COUNT(*) FROM dst").ToLong(), 300);
-  EXPECT_EQ(One(kPg, "SELECT name FROM dst WHERE id = 150").ToText(), "taken");
-  EXPECT_EQ(One(kPg, "SELECT name || '/' || since || '/' || price FROM dst WHERE id = 27").ToText(),
+  EXPECT_EQ(One(kPg, "SELECT COUNT(*) FROM odbc_dst").ToLong(), 300);
+  EXPECT_EQ(One(kPg, "SELECT name FROM odbc_dst WHERE id = 150").ToText(), "taken");
+  EXPECT_EQ(One(kPg, "SELECT name || '/' || since || '/' || price FROM odbc_dst WHERE id = 27").ToText(),
             "Grüße 27/2024-01-28/27.05");
-  EXPECT_EQ(One(kPg, "SELECT SUM(price) FROM dst WHERE id <> 150").ToText(),
+  EXPECT_EQ(One(kPg, "SELECT SUM(price) FROM odbc_dst WHERE id <> 150").ToText(),
             One(kMaria, "SELECT SUM(PRICE) FROM SRC WHERE ID <> 150").ToText());
 }
 

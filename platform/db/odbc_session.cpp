@@ -170,6 +170,13 @@ VbError OdbcSession::Failure(SQLSMALLINT type, SQLHANDLE handle, std::string_vie
     dead_ = true;
     transaction_ = false;
     held_.Clear();
+  } else if (transaction_ && d.state == "40001" && (IEquals(dbms_, "MariaDB") || IEquals(dbms_, "MySQL"))) {
+    // A deadlock's victim: InnoDB rolled the whole transaction back, and
+    // with autocommit off the next statement would open another that
+    // nobody commits.
+    transaction_ = false;
+    held_.Clear();
+    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
   }
   return OdbcFailure(d, kSource, cs_.password, what);
 }

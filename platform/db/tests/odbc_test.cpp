@@ -6,7 +6,9 @@
 // Without them these tests fail: they never skip.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "core/oadate.h"
 #include "platform/db/ado.h"
@@ -26,14 +28,14 @@ class Odbc : public ::testing::TestWithParam<OdbcBackend> {
     RequireOdbcEnvironment();
     cn_ = Connection::Create();
     cn_->Open(ConnectionStringFor(GetParam(), dir_));
-    for (const char* t : {"customers", "typed", "many"}) Drop(cn_, t);
-    cn_->Execute("CREATE TABLE customers (custno INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, city VARCHAR(40))");
-    cn_->Execute("INSERT INTO customers VALUES (1, 'Alder', 'Bonn')");
-    cn_->Execute("INSERT INTO customers VALUES (2, 'Birch', 'Köln')");
+    for (const char* t : {"odbc_customers", "odbc_typed", "odbc_many"}) Drop(cn_, t);
+    cn_->Execute("CREATE TABLE odbc_customers (custno INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, city VARCHAR(40))");
+    cn_->Execute("INSERT INTO odbc_customers VALUES (1, 'Alder', 'Bonn')");
+    cn_->Execute("INSERT INTO odbc_customers VALUES (2, 'Birch', 'Köln')");
   }
   void TearDown() override {
     if (cn_ && cn_->State() == adStateOpen && !cn_->InTransaction()) {
-      for (const char* t : {"customers", "typed", "many"}) Drop(cn_, t);
+      for (const char* t : {"odbc_customers", "odbc_typed", "odbc_many"}) Drop(cn_, t);
     }
   }
   RecordsetRef Open(const std::string& sql, int32_t cursor = adOpenKeyset, int32_t lock = adLockOptimistic,
@@ -62,12 +64,12 @@ TEST_P(Odbc, ReadsTypedColumnsAsTheirVariants) {
   const OdbcBackend b = GetParam();
   std::string ts = b == OdbcBackend::Postgres ? "TIMESTAMP" : b == OdbcBackend::MariaDb ? "DATETIME(3)" : "TIMESTAMP";
   std::string fl = b == OdbcBackend::MariaDb ? "DOUBLE" : "DOUBLE PRECISION";
-  cn_->Execute("CREATE TABLE typed (id INTEGER PRIMARY KEY, big BIGINT, d " + fl +
+  cn_->Execute("CREATE TABLE odbc_typed (id INTEGER PRIMARY KEY, big BIGINT, d " + fl +
                ", m DECIMAL(18,4), v VARCHAR(20), dd DATE, ts " + ts + ", t TEXT)");
-  cn_->Execute("INSERT INTO typed VALUES (1, 9000000000, 0.1, 12345678901234.5678, 'Grüße ☃ 𝄞', '2000-02-29', "
+  cn_->Execute("INSERT INTO odbc_typed VALUES (1, 9000000000, 0.1, 12345678901234.5678, 'Grüße ☃ 𝄞', '2000-02-29', "
                "'2023-10-05 23:59:58.250', 'long')");
-  cn_->Execute("INSERT INTO typed (id) VALUES (2)");
-  auto rs = Open("SELECT id, big, d, m, v, dd, ts, t FROM typed ORDER BY id", adOpenStatic, adLockReadOnly);
+  cn_->Execute("INSERT INTO odbc_typed (id) VALUES (2)");
+  auto rs = Open("SELECT id, big, d, m, v, dd, ts, t FROM odbc_typed ORDER BY id", adOpenStatic, adLockReadOnly);
   Fields& f = rs->GetFields();
   EXPECT_EQ(f.Item("id").Type(), adInteger);
   EXPECT_EQ(f.Item("id").Value(), Variant(int32_t{1}));
@@ -90,13 +92,13 @@ TEST_P(Odbc, ReadsTypedColumnsAsTheirVariants) {
 }
 
 TEST_P(Odbc, StreamsManyRowsInBlocksAndGivesThemAgain) {
-  cn_->Execute("CREATE TABLE many (id INTEGER PRIMARY KEY, label VARCHAR(30))");
+  cn_->Execute("CREATE TABLE odbc_many (id INTEGER PRIMARY KEY, label VARCHAR(30))");
   cn_->BeginTrans();
   for (int i = 1; i <= 1500; ++i) {
-    cn_->Execute("INSERT INTO many VALUES (" + std::to_string(i) + ", 'row " + std::to_string(i) + " ü')");
+    cn_->Execute("INSERT INTO odbc_many VALUES (" + std::to_string(i) + ", 'row " + std::to_string(i) + " ü')");
   }
   cn_->CommitTrans();
-  auto rs = Open("SELECT id, label FROM many ORDER BY id", adOpenForwardOnly, adLockReadOnly);
+  auto rs = Open("SELECT id, label FROM odbc_many ORDER BY id", adOpenForwardOnly, adLockReadOnly);
   int64_t sum = 0, n = 0;
   for (; !rs->IsEOF(); rs->MoveNext(), ++n) {
     sum += rs->GetFields().Item("id").Value().ToLong();
@@ -122,31 +124,31 @@ TEST_P(Odbc, AMissingTableFailsWithTheDriversMessage) {
 
 TEST_P(Odbc, SavepointsUndoTheirOwnPartOfATransaction) {
   cn_->BeginTrans();
-  cn_->Execute("INSERT INTO customers VALUES (3, 'Cedar', NULL)");
+  cn_->Execute("INSERT INTO odbc_customers VALUES (3, 'Cedar', NULL)");
   EXPECT_EQ(cn_->BeginTrans(), 2);
-  cn_->Execute("INSERT INTO customers VALUES (4, 'Dogwood', NULL)");
+  cn_->Execute("INSERT INTO odbc_customers VALUES (4, 'Dogwood', NULL)");
   cn_->RollbackTrans();
   EXPECT_EQ(cn_->BeginTrans(), 2);
-  cn_->Execute("INSERT INTO customers VALUES (5, 'Elm', NULL)");
+  cn_->Execute("INSERT INTO odbc_customers VALUES (5, 'Elm', NULL)");
   EXPECT_EQ(cn_->BeginTrans(), 3);
-  cn_->Execute("UPDATE customers SET city = 'Ulm' WHERE custno = 5");
+  cn_->Execute("UPDATE odbc_customers SET city = 'Ulm' WHERE custno = 5");
   cn_->CommitTrans();
   cn_->CommitTrans();
   EXPECT_TRUE(cn_->InTransaction());
   if (GetParam() != OdbcBackend::Sqlite) {  // SQLite's writer lock would hold the reader off
-    EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno", Other()),
+    EXPECT_EQ(Column("SELECT name FROM odbc_customers ORDER BY custno", Other()),
               (std::vector<std::string>{"Alder", "Birch"}));
   }
   cn_->CommitTrans();
   EXPECT_FALSE(cn_->InTransaction());
-  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno", Other()),
+  EXPECT_EQ(Column("SELECT name FROM odbc_customers ORDER BY custno", Other()),
             (std::vector<std::string>{"Alder", "Birch", "Cedar", "Elm"}));
-  EXPECT_EQ(Column("SELECT city FROM customers WHERE custno = 5"), (std::vector<std::string>{"Ulm"}));
+  EXPECT_EQ(Column("SELECT city FROM odbc_customers WHERE custno = 5"), (std::vector<std::string>{"Ulm"}));
 
   cn_->BeginTrans();
-  cn_->Execute("DELETE FROM customers");
+  cn_->Execute("DELETE FROM odbc_customers");
   cn_->RollbackTrans();
-  EXPECT_EQ(Column("SELECT COUNT(*) FROM customers"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM odbc_customers"), (std::vector<std::string>{"4"}));
 }
 
 TEST_P(Odbc, ADuplicateKeyInTheMiddleOfAGroupFailsAloneAndTheRestCommits) {
@@ -155,7 +157,7 @@ TEST_P(Odbc, ADuplicateKeyInTheMiddleOfAGroupFailsAloneAndTheRestCommits) {
   for (int id : {10, 11, 1, 12}) {
     cn_->BeginTrans();
     try {
-      cn_->Execute("INSERT INTO customers (custno, name) VALUES (" + std::to_string(id) + ", 'n" + std::to_string(id) +
+      cn_->Execute("INSERT INTO odbc_customers (custno, name) VALUES (" + std::to_string(id) + ", 'n" + std::to_string(id) +
                    "')");
       cn_->CommitTrans();
     } catch (const VbError& e) {
@@ -167,16 +169,16 @@ TEST_P(Odbc, ADuplicateKeyInTheMiddleOfAGroupFailsAloneAndTheRestCommits) {
   EXPECT_EQ(numbers, std::vector<int32_t>{vberr::kProviderIntegrityViolation});
   ASSERT_TRUE(cn_->InTransaction());
   cn_->CommitTrans();
-  EXPECT_EQ(Column("SELECT custno FROM customers ORDER BY custno", Other()),
+  EXPECT_EQ(Column("SELECT custno FROM odbc_customers ORDER BY custno", Other()),
             (std::vector<std::string>{"1", "2", "10", "11", "12"}));
 }
 
 TEST_P(Odbc, WritesRowsBackByTheirKeyWithTypedParameters) {
   const OdbcBackend b = GetParam();
   std::string ts = b == OdbcBackend::MariaDb ? "DATETIME" : "TIMESTAMP";
-  cn_->Execute("CREATE TABLE typed (id INTEGER NOT NULL, code VARCHAR(10) NOT NULL, m DECIMAL(18,4), v VARCHAR(40), "
+  cn_->Execute("CREATE TABLE odbc_typed (id INTEGER NOT NULL, code VARCHAR(10) NOT NULL, m DECIMAL(18,4), v VARCHAR(40), "
                "ts " + ts + ", n INTEGER, UNIQUE (id, code))");
-  auto add = Open("SELECT * FROM typed WHERE 1 = 2");
+  auto add = Open("SELECT * FROM odbc_typed WHERE 1 = 2");
   add->AddNew();
   Fields& f = add->GetFields();
   f.Item("id").SetValue(Variant(int32_t{1}));
@@ -192,11 +194,11 @@ TEST_P(Odbc, WritesRowsBackByTheirKeyWithTypedParameters) {
   add->Update();
 
   // Keyed by the unique index (no primary key): the row of code 'b' alone changes.
-  auto rs = Open("SELECT * FROM typed WHERE code = 'b'");
+  auto rs = Open("SELECT * FROM odbc_typed WHERE code = 'b'");
   ASSERT_EQ(rs->RecordCount(), 1);
   rs->GetFields().Item("n").SetValue(Variant(int32_t{42}));
   rs->Update();
-  auto back = Open("SELECT id, code, m, v, ts, n FROM typed ORDER BY code", adOpenStatic, adLockReadOnly);
+  auto back = Open("SELECT id, code, m, v, ts, n FROM odbc_typed ORDER BY code", adOpenStatic, adLockReadOnly);
   Fields& g = back->GetFields();
   if (b != OdbcBackend::Sqlite) {
     EXPECT_EQ(g.Item("m").Value().ToText(), "12345678901234.5678");
@@ -208,19 +210,19 @@ TEST_P(Odbc, WritesRowsBackByTheirKeyWithTypedParameters) {
   EXPECT_EQ(g.Item("n").Value(), Variant(int32_t{42}));
   EXPECT_TRUE(g.Item("m").Value().IsNull());
 
-  auto del = Open("SELECT * FROM customers WHERE name = 'Alder'");
+  auto del = Open("SELECT * FROM odbc_customers WHERE name = 'Alder'");
   del->Delete();
-  auto upd = Open("SELECT custno, name FROM customers WHERE custno = 2");
+  auto upd = Open("SELECT custno, name FROM odbc_customers WHERE custno = 2");
   upd->GetFields().Item("name").SetValue(Variant("Birke"));
   upd->Update();
   upd->GetFields().Item("name").SetValue(Variant("Birke"));  // unchanged values still find their row
   upd->Update();
-  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno"), (std::vector<std::string>{"Birke"}));
+  EXPECT_EQ(Column("SELECT name FROM odbc_customers ORDER BY custno"), (std::vector<std::string>{"Birke"}));
 }
 
 TEST_P(Odbc, TargetSelectsBindTheirKeyValuesAndFindTheirRow) {
   TargetSelect first;
-  first.table = "customers";
+  first.table = "odbc_customers";
   first.key_columns = {"custno"};
   first.key_values = {Variant(int32_t{2})};
   Rowset rows = cn_->session().QueryTarget(first);
@@ -234,23 +236,23 @@ TEST_P(Odbc, TargetSelectsBindTheirKeyValuesAndFindTheirRow) {
   ASSERT_EQ(rows.rows.size(), 1u);
   EXPECT_EQ(rows.rows.Row(0)[1], Variant("Alder"));
   EXPECT_EQ(cn_->session().QueryTarget(*first.Next({Variant("99")})).rows.size(), 0u);
-  EXPECT_EQ(cn_->session().QueryTarget(*SelectNoRow("customers")).rows.size(), 0u);
+  EXPECT_EQ(cn_->session().QueryTarget(*SelectNoRow("odbc_customers")).rows.size(), 0u);
 }
 
 TEST_P(Odbc, QueriesThatCannotBeWrittenBackSayWhy) {
-  auto join = Open("SELECT a.name FROM customers a JOIN customers b ON a.custno = b.custno");
+  auto join = Open("SELECT a.name FROM odbc_customers a JOIN odbc_customers b ON a.custno = b.custno");
   VbError e = Raised([&] {
     join->GetFields().Item("name").SetValue(Variant("x"));
     join->Update();
   });
   EXPECT_NE(e.number(), 0);
-  auto no_key = Open("SELECT name FROM customers");
+  auto no_key = Open("SELECT name FROM odbc_customers");
   e = Raised([&] {
     no_key->GetFields().Item("name").SetValue(Variant("x"));
     no_key->Update();
   });
   EXPECT_NE(e.description().find("key"), std::string::npos) << e.description();
-  EXPECT_EQ(Column("SELECT name FROM customers ORDER BY custno"), (std::vector<std::string>{"Alder", "Birch"}));
+  EXPECT_EQ(Column("SELECT name FROM odbc_customers ORDER BY custno"), (std::vector<std::string>{"Alder", "Birch"}));
 }
 
 TEST_P(Odbc, TheIdentityNamesTheDatabaseWithoutThePassword) {
@@ -287,14 +289,57 @@ TEST_P(OdbcServer, AWrongPasswordIsRefusedWithoutRepeatingIt) {
 
 TEST_P(OdbcServer, AKilledConnectionEndsTheTransaction) {
   cn_->BeginTrans();
-  cn_->Execute("INSERT INTO customers VALUES (7, 'Gone', NULL)");
+  cn_->Execute("INSERT INTO odbc_customers VALUES (7, 'Gone', NULL)");
   std::string id = Column(GetParam() == OdbcBackend::MariaDb ? "SELECT CONNECTION_ID()" : "SELECT pg_backend_pid()")[0];
   Other()->Execute(GetParam() == OdbcBackend::MariaDb ? "KILL " + id : "SELECT pg_terminate_backend(" + id + ")");
-  VbError e = Raised([&] { cn_->Execute("INSERT INTO customers VALUES (8, 'Lost', NULL)"); });
+  VbError e = Raised([&] { cn_->Execute("INSERT INTO odbc_customers VALUES (8, 'Lost', NULL)"); });
   EXPECT_NE(e.number(), 0);
   EXPECT_FALSE(cn_->InTransaction());
-  EXPECT_EQ(Column("SELECT COUNT(*) FROM customers WHERE custno >= 7", Other()), (std::vector<std::string>{"0"}));
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM odbc_customers WHERE custno >= 7", Other()), (std::vector<std::string>{"0"}));
   cn_->Close();
+}
+
+// InnoDB rolls a deadlock's victim back whole: the transaction is over,
+// and what it wrote is gone, whatever the connection believed.
+TEST(OdbcMariaDb, ADeadlockVictimsTransactionIsNoLongerOpen) {
+  RequireOdbcEnvironment();
+  testing::TempDir dir;
+  auto cn = Connection::Create();
+  cn->Open(ConnectionStringFor(OdbcBackend::MariaDb, dir));
+  cn->Execute("DROP TABLE IF EXISTS odbc_locks");
+  cn->Execute("CREATE TABLE odbc_locks (id INTEGER PRIMARY KEY, n INTEGER) ENGINE=InnoDB");
+  cn->Execute("INSERT INTO odbc_locks VALUES (1, 0), (2, 0)");
+  auto other = Connection::Create();
+  other->Open(ConnectionStringFor(OdbcBackend::MariaDb, dir));
+  // The other transaction writes more rows, so that InnoDB picks this one as the victim.
+  other->BeginTrans();
+  for (int i = 10; i < 20; ++i) other->Execute("INSERT INTO odbc_locks VALUES (" + std::to_string(i) + ", 0)");
+  other->Execute("UPDATE odbc_locks SET n = 1 WHERE id = 2");
+  cn->BeginTrans();
+  cn->Execute("INSERT INTO odbc_locks VALUES (5, 5)");
+  cn->Execute("UPDATE odbc_locks SET n = 1 WHERE id = 1");
+  std::string other_failure;
+  std::thread blocked([&] {
+    try {
+      other->Execute("UPDATE odbc_locks SET n = 2 WHERE id = 1");
+    } catch (const VbError& e) {
+      other_failure = e.description();  // reported below: the wrong victim
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  VbError e = Raised([&] { cn->Execute("UPDATE odbc_locks SET n = 2 WHERE id = 2"); });
+  blocked.join();
+  ASSERT_EQ(other_failure, "");
+  other->CommitTrans();
+  EXPECT_NE(e.description().find("40001"), std::string::npos) << e.description();
+  EXPECT_FALSE(cn->InTransaction());
+  // Back in autocommit: this row stays without a commit, the victim's does not.
+  cn->Execute("INSERT INTO odbc_locks VALUES (6, 6)");
+  auto third = Connection::Create();
+  third->Open(ConnectionStringFor(OdbcBackend::MariaDb, dir));
+  auto rs = third->Execute("SELECT COUNT(*) FROM odbc_locks WHERE id IN (5, 6)");
+  EXPECT_EQ(rs->GetFields().Item(Variant(int32_t{0})).Value().ToLong(), 1);
+  cn->Execute("DROP TABLE odbc_locks");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcServer, ::testing::Values(OdbcBackend::MariaDb, OdbcBackend::Postgres),
