@@ -21,10 +21,11 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
-#include "cli/flow_walk.h"
+#include "cli/flow_text.h"
 #include "cli/interrupt.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
+#include "engine/step_data.h"
 #include "formulas/c_formulas.h"
 #include "platform/db/ado.h"
 #include "platform/db/sql_text.h"
@@ -128,7 +129,7 @@ class Trials {
     for (auto& step : *process_.Shapes()->Collection()) {
       if (step->objType != aData && step->objType != aStorage) continue;
       try {
-        if (step->connect()) step->DebugMode(true);
+        if (StepData::Of(*step).connect()) step->DebugMode(true);
       } catch (const VbError&) {
         // A connection that cannot begin a transaction is left alone: the
         // trials that use it fail, and say why.

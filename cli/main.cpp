@@ -14,6 +14,7 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
+#include "history/veldrane_data.h"
 #include "platform/db/odbc_connect.h"
 #include "platform/host/prompts.h"
 
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
   } else {
     veldrane::host::SetCurrentPrompts(std::make_shared<veldrane::host::NonInteractivePrompts>(std::cerr));
   }
+  // A history table found damaged and moved aside is told at once.
+  veldrane::cVeldraneData::SetNoticeHandler([](const std::string& text) { std::cerr << text << '\n'; });
 
   Context context;
   int status = kExitOk;

@@ -15,11 +15,12 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
-#include "cli/flow_walk.h"
+#include "cli/flow_text.h"
 #include "cli/interrupt.h"
 #include "cli/run_report.h"
 #include "core/text.h"
 #include "engine/cls_process.h"
+#include "engine/step_data.h"
 #include "history/cls_log.h"
 #include "platform/db/ado.h"
 
@@ -70,7 +71,7 @@ std::string RowValues(cShape& step, const tStorage& storage, bool keys) {
   if (!storage.fields) return out;
   std::shared_ptr<ado::Recordset> rows;
   try {
-    rows = StepRows(step);
+    rows = StepData::Of(step).data();
   } catch (const VbError& error) {
     return "(rows not readable: " + error.description() + ")";
   }

@@ -6,12 +6,13 @@
 // running the integration as a whole or one source record at a time, and
 // cancelling a run. Events reach the host synchronously on its own thread.
 //
-// The implementation is spread over the folders of the subsystems it joins:
+// Its implementation, all in engine/, by what it does:
 //   engine/cls_process.cpp      the object, its walk operations, insertShapeAtEnd,
 //                               LoadIntegration and SaveIntegration (through document/)
-//   engine/step_data.cpp        the data side of steps (cShape::data ...)
 //   engine/statistics.cpp       counters and the history row
-//   engine/record_transfer.cpp  BuildQuery, TransferRecord
+//   engine/record_transfer.cpp  BuildTarget, BuildQuery, TransferRecord
+// and beside it: engine/step_data.h (each step's connection and rows, StepData),
+// engine/step_rows.h (the steps' rows as formulas reach them).
 //   engine/run_driver.cpp       RunFile, Run, RunRecord, RunNextRecord ...
 //   engine/run_groups.cpp       groups of records, their commits and redos; failed records
 //   engine/formula_use.cpp      PrepareScript, EvaluateValue, CheckFormula, isFormulaUsed,

@@ -4,10 +4,12 @@
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
-#include "platform/db/target_select.h"
+#include "engine/step_data.h"
+#include "engine/step_rows.h"
 #include "formulas/c_formulas.h"
 #include "localization/bas_utils.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane {
 
@@ -21,7 +23,7 @@ void clsProcess::PrepareScript() {
   } catch (const VbError&) {
     // Deliberately absorbed: the partial collection is given to the engine.
   }
-  EnsureRunState(run_).script_host.Prepare(*Shapes(), mStepsByCaption);
+  EnsureRunState(run_).script_host.Prepare(*Shapes(), mStepsByCaption, StepDataRows::Instance());
 }
 
 Variant clsProcess::EvaluateValue(const std::string& value) {
@@ -57,7 +59,7 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
       std::shared_ptr<ado::TargetSelect> select = BuildTarget(*step);
       const auto* payload = std::get_if<tStorage>(&step->objElements);
       if (!select && payload) select = ado::SelectNoRow(ado::SafeIdentifier(payload->target));
-      if (select) step->setTarget(std::move(select));
+      if (select) StepData::Of(*step).setTarget(std::move(select));
     }
     PrepareScript();
   } catch (const VbError& e) {

@@ -14,11 +14,12 @@
 #include "core/text.h"
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
-#include "platform/db/target_select.h"
+#include "engine/step_data.h"
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/target_select.h"
 
 namespace veldrane {
 
@@ -33,7 +34,7 @@ const tStorage& TargetPayload(const cShape& step) {
 }
 
 // The rows of a TARGET step; `data` raises when they cannot be opened.
-ado::Recordset& Rows(cShape& step) { return *step.data(); }
+ado::Recordset& Rows(cShape& step) { return *StepData::Of(step).data(); }
 
 // A step field reference, Caption([Field]), read by position as it has
 // always been: the caption is everything before the first "(", the field
@@ -95,7 +96,7 @@ std::shared_ptr<ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
     }
     // The step's last select, for its prepared text: the same table and
     // columns record after record.
-    const std::shared_ptr<const ado::TargetSelect>& last = step.target();
+    const std::shared_ptr<const ado::TargetSelect>& last = StepData::Of(step).target();
     if (last && last->table == table && last->key_columns == columns) return last->Next(std::move(values));
     auto select = std::make_shared<ado::TargetSelect>();
     select->table = std::move(table);
@@ -140,7 +141,7 @@ void clsProcess::TransferRecord(cShape& step) {
     if (run.lookup_null) {
       // Nothing is written, and the step's rows select nothing, so that a
       // later step reading this one's row cannot see the previous record's.
-      step.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
+      StepData::Of(step).setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
       LogFailedRecord(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"),
                       vberr::kInvalidUseOfNull);
       CountFailure();
@@ -149,7 +150,7 @@ void clsProcess::TransferRecord(cShape& step) {
     if (!select) {
       // A lookup value that could not be had (logged by BuildTarget): the
       // record fails here, and the rows select nothing, as for a Null.
-      step.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
+      StepData::Of(step).setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
       CountFailure();
       return;
     }
@@ -157,7 +158,8 @@ void clsProcess::TransferRecord(cShape& step) {
     // A query that selects no row by construction gives no rows whatever the
     // table holds: rows opened with it before are emptied instead of asking
     // the database again.
-    if (keyed || !step.emptyRowsFor(*select)) step.setTarget(std::move(select));
+    StepData& data = StepData::Of(step);
+    if (keyed || !data.emptyRowsFor(*select)) data.setTarget(std::move(select));
 
     const StorageOperation op = OperationOf(*target);
     if (op == StorageOperation::kUpdateInsert) {
@@ -197,7 +199,7 @@ void clsProcess::TransferRecord(cShape& step) {
               throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: no step is captioned '" +
                                                      std::string(ref.caption) + "'");
             }
-            std::shared_ptr<ado::Recordset> rows = (*source)->data();
+            std::shared_ptr<ado::Recordset> rows = StepData::Of(**source).data();
             if (!rows) {
               throw VbError(vberr::kObjectNotSet,
                             "Object variable not set: step '" + std::string(ref.caption) + "' has no rows");

@@ -14,6 +14,7 @@
 #include "engine/cls_process.h"
 #include "engine/run_state.h"
 #include "engine/run_transactions.h"
+#include "engine/step_data.h"
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
 #include "platform/db/ado.h"
@@ -223,7 +224,7 @@ void clsProcess::StartProcess(bool run) {
     if (!source) {
       throw VbError(vberr::kObjectNotSet, "Object variable or With block variable not set: the integration has no steps");
     }
-    mSourceData = source->data();
+    mSourceData = StepData::Of(*source).data();
     mStartStep = GetStartStep();
     mStepsByCaption = NewCollection<std::shared_ptr<cShape>>();
     IndexStepsByCaption(*mStepsByCaption);

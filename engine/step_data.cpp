@@ -1,20 +1,11 @@
-// The data side of a step (cShape): its connection, its rows, the query a
-// TARGET step re-opens its rows with, and ExecuteSql for formulas.
-//
-// A SOURCE step opens its rows once and keeps them, with their position,
-// until setQuery discards them; a TARGET step's rows are discarded by every
-// setQuery and re-opened, with the new query, by the next read of `data`.
-// Opening absorbs every failure on purpose: what went wrong reaches the run
-// log as a "CRITICAL ERROR:" entry, and `data` then fails for its caller
-// (the run driver, the record transfer, the script host), each of which has
-// its own way of going on.
+// StepData (see engine/step_data.h).
 #include <string_view>
 
 #include "core/object.h"
 #include "engine/run_transactions.h"
 #include "history/cls_log.h"
 #include "localization/bas_utils.h"
-#include "model/c_shape.h"
+#include "engine/step_data.h"
 #include "platform/db/ado.h"
 #include "platform/db/sql_text.h"
 #include "platform/db/target_select.h"
@@ -78,44 +69,86 @@ void IsolatedOnServer(ado::Connection& cn, F&& statement) {
 
 }  // namespace
 
-std::shared_ptr<ado::Recordset> cShape::data() {
-  if (objType != aData && objType != aStorage) return nullptr;
+StepData& StepData::Of(cShape& step) {
+  if (auto* data = dynamic_cast<StepData*>(step.attachment())) return *data;
+  auto data = std::make_shared<StepData>(step);
+  StepData& made = *data;
+  step.attach(std::move(data));
+  return made;
+}
+
+StepData* StepData::Find(const cShape& step) { return dynamic_cast<StepData*>(step.attachment()); }
+
+void StepData::SourceChanged() {
+  query_.clear();
+  target_.reset();
+  rows_.reset();
+}
+
+void StepData::ConnectionChanged() {
+  // A TARGET step's rows write through the connection they were opened on:
+  // on a new connection they are opened again.
+  if (!rows_) return;
+  rows_.reset();
+  ++generation_;
+}
+
+std::shared_ptr<ado::Recordset> StepData::data() {
+  if (step_.objType != aData && step_.objType != aStorage) return nullptr;
   // Open rows on an open connection are what OpenData would give back (it
   // clears the error list, finds nothing to report and returns them); a
   // transfer reads them a dozen times per record.
-  if (mData && cn_source_ && mData->State() == ado::adStateOpen && cn_source_->State() == ado::adStateOpen) {
-    cn_source_->GetErrors().Clear();
-    return mData;
+  const std::shared_ptr<ado::Connection>& cn = step_.cnSourceIfAny();
+  if (rows_ && cn && rows_->State() == ado::adStateOpen && cn->State() == ado::adStateOpen) {
+    cn->GetErrors().Clear();
+    return rows_;
   }
-  std::shared_ptr<ado::Recordset> rows = OpenData(objElements);
+  std::shared_ptr<ado::Recordset> rows = OpenData();
   if (!rows) {
-    throw VbError(vberr::kObjectRequired,
-                  "Object required: the rows of step '" + sCaption() + "' could not be opened (see the run log)");
+    throw VbError(vberr::kObjectRequired, "Object required: the rows of step '" + step_.sCaption() +
+                                              "' could not be opened (see the run log)");
   }
   return rows;
 }
 
-std::shared_ptr<ado::Recordset> cShape::dataApart(const std::string& query) {
+namespace {
+
+// Puts a step's query and rows back as they were, whatever happened.
+struct QueryRestore {
+  std::string& query_slot;
+  std::shared_ptr<const ado::TargetSelect>& target_slot;
+  std::shared_ptr<ado::Recordset>& rows_slot;
+  std::string query = std::move(query_slot);
+  std::shared_ptr<const ado::TargetSelect> target = std::move(target_slot);
+  std::shared_ptr<ado::Recordset> rows = std::move(rows_slot);
+  ~QueryRestore() {
+    query_slot = std::move(query);
+    target_slot = std::move(target);
+    rows_slot = std::move(rows);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<ado::Recordset> StepData::dataApart(const std::string& query) {
   // Opened through the step's own path, then the step's query and rows are
-  // put back as they were, whatever happened.
-  struct Restore {
-    cShape& step;
-    std::string query;
-    std::shared_ptr<const ado::TargetSelect> target;
-    std::shared_ptr<ado::Recordset> rows;
-    ~Restore() {
-      step.mQuery = std::move(query);
-      step.mTarget = std::move(target);
-      step.mData = std::move(rows);
-    }
-  } restore{*this, std::move(mQuery), std::move(mTarget), std::move(mData)};
-  mQuery = query;
-  mTarget.reset();
-  mData.reset();
+  // put back as they were.
+  QueryRestore restore{query_, target_, rows_};
+  query_ = query;
+  target_.reset();
+  rows_.reset();
   return data();
 }
 
-std::string cShape::query() const { return mTarget ? mTarget->Text() : mQuery; }
+std::shared_ptr<ado::Recordset> StepData::dataApart(std::shared_ptr<const ado::TargetSelect> select) {
+  QueryRestore restore{query_, target_, rows_};
+  query_.clear();
+  target_ = std::move(select);
+  rows_.reset();
+  return data();
+}
+
+std::string StepData::query() const { return target_ ? target_->Text() : query_; }
 
 namespace {
 
@@ -127,56 +160,56 @@ bool OwnOpenRows(const std::shared_ptr<ado::Recordset>& rows, const std::shared_
 
 }  // namespace
 
-bool cShape::emptyRowsFor(const std::string& strQuery) {
-  if (strQuery != query() || !OwnOpenRows(mData, cn_source_)) return false;
-  if (!mData->DiscardRows()) return false;
-  ++data_generation_;
+bool StepData::emptyRowsFor(const std::string& strQuery) {
+  if (strQuery != query() || !OwnOpenRows(rows_, step_.cnSourceIfAny())) return false;
+  if (!rows_->DiscardRows()) return false;
+  ++generation_;
   return true;
 }
 
-bool cShape::emptyRowsFor(const ado::TargetSelect& select) {
+bool StepData::emptyRowsFor(const ado::TargetSelect& select) {
   // Compared in parts: a select of no row is the same whatever the record.
-  if (!mTarget || !mTarget->Same(select) || !OwnOpenRows(mData, cn_source_)) return false;
-  if (!mData->DiscardRows()) return false;
-  ++data_generation_;
+  if (!target_ || !target_->Same(select) || !OwnOpenRows(rows_, step_.cnSourceIfAny())) return false;
+  if (!rows_->DiscardRows()) return false;
+  ++generation_;
   return true;
 }
 
-void cShape::setQuery(const std::string& strQuery) {
-  mQuery = strQuery;
-  mTarget.reset();
+void StepData::setQuery(const std::string& strQuery) {
+  query_ = strQuery;
+  target_.reset();
   DropRows();
 }
 
-void cShape::setTarget(std::shared_ptr<const ado::TargetSelect> select) {
-  mQuery.clear();
-  mTarget = std::move(select);
+void StepData::setTarget(std::shared_ptr<const ado::TargetSelect> select) {
+  query_.clear();
+  target_ = std::move(select);
   DropRows();
 }
 
-void cShape::DropRows() {
-  ++data_generation_;
+void StepData::DropRows() {
+  ++generation_;
   // Rows that nothing else holds (no script, no Field handed out) are closed
   // and the object is opened again with the new query: a TARGET step does
   // this for every record, and a new recordset each time was a good part of
   // a record's cost. Rows held elsewhere stay as they are for their holder.
-  if (mData && mData.use_count() == 1 && mData->Unshared() && mData->State() == ado::adStateOpen) {
+  if (rows_ && rows_.use_count() == 1 && rows_->Unshared() && rows_->State() == ado::adStateOpen) {
     try {
-      mData->Close();
+      rows_->Close();
       return;
     } catch (const VbError&) {
       // Deliberately ignored: a new object is made instead.
     }
   }
-  mData.reset();
+  rows_.reset();
 }
 
-Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
+Variant StepData::ExecuteSql(const Variant& sql, const Variant& Field) {
   // Every failure gives the empty value and nothing is logged: a formula
   // asking for something that is not there simply gets nothing.
   try {
     ado::RecordsetRef rows;
-    std::shared_ptr<ado::Connection> cn = cnSource();
+    std::shared_ptr<ado::Connection> cn = step_.cnSource();
     IsolatedOnServer(*cn, [&] { rows = cn->Execute(sql.ToText(), -1); });
     if (rows->State() == ado::adStateClosed || rows->IsEOF()) return Variant();
     ado::Field& field = rows->GetFields().Item(Field);
@@ -188,15 +221,19 @@ Variant cShape::ExecuteSql(const Variant& sql, const Variant& Field) {
   }
 }
 
-bool cShape::connected() const { return cn_source_ && cn_source_->State() == ado::adStateOpen; }
-
-bool cShape::connect() {
-  if (objType != aData && objType != aStorage) return false;
-  return OpenConnection(objElements) != nullptr;
+bool StepData::connected() const {
+  const std::shared_ptr<ado::Connection>& cn = step_.cnSourceIfAny();
+  return cn && cn->State() == ado::adStateOpen;
 }
 
-std::shared_ptr<ado::Connection> cShape::OpenConnection(const Payload& payload) {
-  std::shared_ptr<ado::Connection> cn = cnSource();
+bool StepData::connect() {
+  if (step_.objType != aData && step_.objType != aStorage) return false;
+  return OpenConnection() != nullptr;
+}
+
+std::shared_ptr<ado::Connection> StepData::OpenConnection() {
+  const Payload& payload = step_.objElements;
+  std::shared_ptr<ado::Connection> cn = step_.cnSource();
   std::string reason;  // the provider's own words, for the user
   if (cn->State() == ado::adStateClosed) {
     const std::string* conn_string = ConnectionStringOf(payload);
@@ -213,25 +250,27 @@ std::shared_ptr<ado::Connection> cShape::OpenConnection(const Payload& payload) 
     }
   }
   if (cn->State() == ado::adStateClosed) {
-    if (gbLog) {
-      gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " + sCaption());
+    if (step_.gbLog) {
+      step_.gbLog->AddCritical(Translate("CRITICAL ERROR: Error opening connection", "cShape") + " " +
+                               step_.sCaption());
       // The fixed entry stays as hosts know it; why follows in its own.
-      if (!reason.empty()) gbLog->AddCritical(reason);
+      if (!reason.empty()) step_.gbLog->AddCritical(reason);
     }
     return nullptr;
   }
   return cn;
 }
 
-std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
-  std::shared_ptr<ado::Connection> cn = OpenConnection(payload);
+std::shared_ptr<ado::Recordset> StepData::OpenData() {
+  std::shared_ptr<ado::Connection> cn = OpenConnection();
   if (!cn) return nullptr;
   cn->GetErrors().Clear();
+  const Payload& payload = step_.objElements;
 
-  if (!mData) mData = ado::Recordset::Create();
-  if (objType == aData) {
+  if (!rows_) rows_ = ado::Recordset::Create();
+  if (step_.objType == aData) {
     const auto* source = std::get_if<tData>(&payload);
-    if (mData->State() == ado::adStateClosed && source) {
+    if (rows_->State() == ado::adStateClosed && source) {
       // A table name goes in as a name: it can never end or extend the statement.
       std::string text =
           source->sourcetype == "table" ? "SELECT * FROM " + ado::SafeIdentifier(source->Source) : source->Source;
@@ -239,22 +278,22 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
         IsolatedOnServer(*cn, [&] {
           // Read row by row where the provider can: a source of millions of
           // rows then costs the memory of one.
-          mData->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
+          rows_->Open(Variant(text), Variant(ObjectRef(cn)), ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
         });
       });
     }
-  } else if (objType == aStorage) {
-    if (mData->State() == ado::adStateClosed && (mTarget || !mQuery.empty())) {
+  } else if (step_.objType == aStorage) {
+    if (rows_->State() == ado::adStateClosed && (target_ || !query_.empty())) {
       if (cn->Provider() == kClientCursorProvider) {
-        Absorbing([&] { mData->Close(); });  // not open: that failure is expected
-        Absorbing([&] { mData->SetCursorLocation(ado::adUseClient); });
+        Absorbing([&] { rows_->Close(); });  // not open: that failure is expected
+        Absorbing([&] { rows_->SetCursorLocation(ado::adUseClient); });
       }
       Absorbing([&] {
         IsolatedOnServer(*cn, [&] {
-          if (mTarget) {
-            mData->OpenTarget(mTarget, cn);
+          if (target_) {
+            rows_->OpenTarget(target_, cn);
           } else {
-            mData->Open(Variant(mQuery), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
+            rows_->Open(Variant(query_), Variant(ObjectRef(cn)), ado::adOpenKeyset, ado::adLockOptimistic, -1);
           }
         });
       });
@@ -264,10 +303,10 @@ std::shared_ptr<ado::Recordset> cShape::OpenData(const Payload& payload) {
   ado::Errors& errors = cn->GetErrors();
   if (errors.Count() > 0) {
     // The provider's own text names the table or statement it refused.
-    if (gbLog) gbLog->AddLog("CRITICAL ERROR:" + errors.Item(0).Description());
+    if (step_.gbLog) step_.gbLog->AddLog("CRITICAL ERROR:" + errors.Item(0).Description());
     return nullptr;
   }
-  return mData;
+  return rows_;
 }
 
 namespace {
@@ -279,17 +318,17 @@ const bool kDataMembersRegistered = [] {
   members.Add("data", [](cShape& step, InvokeKind kind, Args args) {
     if (kind != InvokeKind::Get) throw VbError::NotSupported("data");
     ExpectArgs(args, 0, 0);
-    std::shared_ptr<ado::Recordset> rows = step.data();
+    std::shared_ptr<ado::Recordset> rows = StepData::Of(step).data();
     return rows ? Variant(ObjectRef(rows)) : Variant::Nothing();
   });
   members.Add("setQuery", [](cShape& step, InvokeKind, Args args) {
     ExpectArgs(args, 1, 1);
-    step.setQuery(args[0].ToText());
+    StepData::Of(step).setQuery(args[0].ToText());
     return Variant();
   });
   members.Add("ExecuteSql", [](cShape& step, InvokeKind, Args args) {
     ExpectArgs(args, 2, 2);
-    return step.ExecuteSql(args[0], args[1]);
+    return StepData::Of(step).ExecuteSql(args[0], args[1]);
   });
   return true;
 }();

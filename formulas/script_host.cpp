@@ -41,39 +41,6 @@ constexpr const char* kSqlExecuteCode =
     "   SQLExecute =  Steps(Step).ExecuteSql(strSql,strField)\r"
     "End Function";
 
-// A step's rows as the engine sees them: every member, the default one and
-// enumeration go to the rows the step had at the last preparation. They are
-// found when a formula first reaches them: the step's own rows while it has
-// not moved on to another query since, else rows opened apart with the
-// query it had. Most records' formulas never look at another step's rows,
-// and holding them would keep a TARGET step from re-opening its recordset
-// in place.
-class StepRows : public Object {
- public:
-  explicit StepRows(std::shared_ptr<cShape> step) { Point(std::move(step)); }
-  void Point(std::shared_ptr<cShape> step) {
-    rows_.reset();
-    generation_ = step->dataGeneration();
-    query_ = step->query();
-    step_ = std::move(step);
-  }
-  std::string TypeName() const override { return "Recordset"; }
-  Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return Rows().Invoke(name, kind, args); }
-  std::vector<Variant> Enumerate() override { return Rows().Enumerate(); }
-
- private:
-  // Raises, as `data` does, when the rows cannot be opened.
-  Object& Rows() {
-    if (!rows_) rows_ = step_->dataGeneration() == generation_ ? step_->data() : step_->dataApart(query_);
-    return *rows_;
-  }
-
-  std::shared_ptr<cShape> step_;
-  uint64_t generation_ = 0;               // the step's rows at preparation
-  std::string query_;                     // and the query they were opened with
-  std::shared_ptr<ado::Recordset> rows_;  // null until a formula reaches them
-};
-
 // Whether the thread's engine holds exactly what a preparation gave it: who
 // prepared it, and the number of uses since that may have left code,
 // variables or an error behind.
@@ -153,7 +120,8 @@ std::string ScriptHost::Check(const std::string& text) {
   }
 }
 
-bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption) {
+bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption,
+                                  StepRowsSource& steps_rows) {
   // Nothing ran on the engine since this process prepared it, and it was
   // given the steps there are, in order, under their captions, with their
   // connections open: a new preparation would only point the stand-ins at
@@ -168,7 +136,7 @@ bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shar
   for (const std::shared_ptr<cShape>& step : *shapes.Collection()) {
     if (step->objType != aData && step->objType != aStorage) continue;
     if (k >= steps || objects_[k].current.get() != step.get() || objects_[k].name != step->sCaption() ||
-        !step->connected()) {
+        !steps_rows.Connected(*step)) {
       return false;
     }
     ++k;
@@ -176,14 +144,15 @@ bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shar
   if (k != steps) return false;
   for (size_t i = 0; i < steps; ++i) {
     ScriptObject& had = objects_[i];
-    static_cast<StepRows&>(*had.given).Point(std::static_pointer_cast<cShape>(had.current));
+    steps_rows.Point(*had.given, std::static_pointer_cast<cShape>(had.current));
   }
   return true;
 }
 
-void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption) {
+void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption,
+                         StepRowsSource& steps_rows) {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
-  if (PreparedAsBefore(shapes, steps_by_caption)) return;
+  if (PreparedAsBefore(shapes, steps_by_caption, steps_rows)) return;
 
   // What the engine is to know: each SOURCE and TARGET step's rows under
   // its caption, then Steps. A step whose connection will not open (it has
@@ -201,7 +170,7 @@ void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cS
     wanted.push_back({&name, std::move(object)});
   };
   for (std::shared_ptr<cShape>& step : *shapes.Collection()) {
-    if (step->connect()) want(step->sCaption(), step);
+    if (steps_rows.Connect(*step)) want(step->sCaption(), step);
   }
   static const std::string kSteps = "Steps";
   want(kSteps, steps_by_caption);
@@ -216,7 +185,7 @@ void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cS
   for (Wanted& w : wanted) {
     // Steps goes to the engine as it is; step rows through a stand-in.
     bool is_steps = w.object == ObjectRef(steps_by_caption);
-    ObjectRef given = is_steps ? w.object : std::make_shared<StepRows>(std::static_pointer_cast<cShape>(w.object));
+    ObjectRef given = is_steps ? w.object : steps_rows.StandIn(std::static_pointer_cast<cShape>(w.object));
     try {
       engine.AddObject(*w.name, Variant(given));
       objects_.push_back({*w.name, std::move(given), std::move(w.object)});

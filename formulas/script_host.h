@@ -21,6 +21,23 @@ class cFormulas;
 class cShape;
 class cShapes;
 
+// The steps' rows as formulas reach them, from whoever keeps them (the
+// engine's StepData).
+class StepRowsSource {
+ public:
+  virtual ~StepRowsSource() = default;
+  // Opens the step's connection unless it is open; false when it will not
+  // (the step has logged why).
+  virtual bool Connect(cShape& step) = 0;
+  // True when the step's connection is open; nothing is opened.
+  virtual bool Connected(const cShape& step) = 0;
+  // The object a formula reaches under the step's caption: the step's rows
+  // of the moment, found when a formula first reads them.
+  virtual ObjectRef StandIn(const std::shared_ptr<cShape>& step) = 0;
+  // Points a stand-in made by StandIn at the step's rows of now.
+  virtual void Point(Object& stand_in, const std::shared_ptr<cShape>& step) = 0;
+};
+
 class ScriptHost {
  public:
   ScriptHost() = default;
@@ -34,7 +51,8 @@ class ScriptHost {
   // SQLExecute bridge. When nothing ran on the engine since this host
   // prepared it with these very steps, the stand-ins are only pointed at the
   // steps' rows of now. Never raises: what the engine refuses is left out.
-  void Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption);
+  void Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption,
+               StepRowsSource& steps_rows);
 
   // The value of a mapping's text: "FORMULA!Name" runs that formula of
   // `formulas` (its Main), any other text is evaluated as an expression.
@@ -48,7 +66,8 @@ class ScriptHost {
   std::string Check(const std::string& text);
 
  private:
-  bool PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption);
+  bool PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption,
+                        StepRowsSource& steps_rows);
 
   // What the last preparation gave the engine, in order: the name and the
   // object (a step's rows through a stand-in, or Steps).

@@ -1,6 +1,5 @@
 #include "history/veldrane_data.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "history/history_tables.h"
@@ -113,11 +112,7 @@ void cVeldraneData::Notice(const std::string& text) {
     std::lock_guard<std::mutex> guard(notice_mutex);
     handler = notice_handler;
   }
-  if (handler) {
-    handler(text);
-  } else {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
+  if (handler) handler(text);
 }
 
 ado::RecordsetRef cVeldraneData::OpenOrCreateLocked(kindrecordset krs, const std::string& file) {

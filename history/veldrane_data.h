@@ -69,7 +69,8 @@ class cVeldraneData : public Object {
   std::vector<std::string> TakeNotices();
 
   // Where notices go at once, for every store of the process; nullptr puts
-  // back the default, which writes each on a line of standard error.
+  // back the default, which only keeps them for TakeNotices (and the run
+  // log, which takes them): a library writes nowhere by itself.
   static void SetNoticeHandler(std::function<void(const std::string&)> handler);
 
   // The folder of the three files, without a trailing separator (sPath).

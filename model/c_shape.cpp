@@ -13,10 +13,7 @@ void cShape::cnSource(std::shared_ptr<ado::Connection> connection) {
   // A TARGET step's rows write through the connection they were opened on:
   // on a new connection they are opened again. (A SOURCE step keeps the
   // rows it is reading.)
-  if (connection != cn_source_ && objType == aStorage && mData) {
-    mData.reset();
-    ++data_generation_;
-  }
+  if (connection != cn_source_ && objType == aStorage && attachment_) attachment_->ConnectionChanged();
   cn_source_ = std::move(connection);
 }
 
@@ -44,11 +41,6 @@ void cShape::SetPosition(float x, float y) {
   }
 }
 
-void cShape::DiscardQuery() {
-  mQuery.clear();
-  mTarget.reset();
-  mData.reset();
-}
 
 MemberTable<cShape>& cShape::Members() {
   static MemberTable<cShape> table = [] {

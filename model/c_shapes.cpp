@@ -184,7 +184,7 @@ void cShapes::AddElementsToNode(const std::string& Key, const Payload& Elements)
     const tData* current = std::get_if<tData>(&step->objElements);
     // A new source makes the next read of the rows open it instead of
     // serving the rows read from the old one.
-    if (!current || current->Source != incoming->Source) step->DiscardQuery();
+    if ((!current || current->Source != incoming->Source) && step->attachment()) step->attachment()->SourceChanged();
   }
   step->objElements = Elements;
 }

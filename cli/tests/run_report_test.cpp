@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/flow_walk.h"
+#include "cli/flow_text.h"
 #include "cli/progress.h"
 #include "cli/run_report.h"
 

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/step_data.h"
 #include "engine/tests/run_test_support.h"
 
 namespace veldrane::run_testing {
@@ -51,13 +52,13 @@ TEST_F(FormulaCheckTest, TargetsShowTheirLookupRowsOrNoRowAtAll) {
   // The lookups are evaluated by an engine prepared with the steps' rows.
   p.CheckFormula("Function Main\r\nEnd Function");
   EXPECT_EQ(p.CheckFormula("Function Main\r\n  Main = KEYED(\"NAME\")\r\nEnd Function"), "");
-  EXPECT_EQ(keyed->data()->Source(), "SELECT * FROM DST WHERE ID = '1'");
-  EXPECT_EQ(keyed->data()->RecordCount(), 1);
-  EXPECT_EQ(plain->data()->Source(), "SELECT * FROM DST WHERE 1 = 2");
-  EXPECT_EQ(plain->data()->RecordCount(), 0);
+  EXPECT_EQ(StepData::Of(*keyed).data()->Source(), "SELECT * FROM DST WHERE ID = '1'");
+  EXPECT_EQ(StepData::Of(*keyed).data()->RecordCount(), 1);
+  EXPECT_EQ(StepData::Of(*plain).data()->Source(), "SELECT * FROM DST WHERE 1 = 2");
+  EXPECT_EQ(StepData::Of(*plain).data()->RecordCount(), 0);
   // Whatever the table's name holds.
-  EXPECT_EQ(nowhere->data()->Source(), "SELECT * FROM NOWHERE WHERE 1 = 2");
-  EXPECT_EQ(lower->data()->Source(), "SELECT * FROM somewhere WHERE 1 = 2");
+  EXPECT_EQ(StepData::Of(*nowhere).data()->Source(), "SELECT * FROM NOWHERE WHERE 1 = 2");
+  EXPECT_EQ(StepData::Of(*lower).data()->Source(), "SELECT * FROM somewhere WHERE 1 = 2");
 }
 
 TEST_F(FormulaCheckTest, NeverRaisesEvenWhenTheLogCannotWriteItsRow) {

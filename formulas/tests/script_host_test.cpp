@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/step_data.h"
 #include "engine/tests/run_test_support.h"
 #include "vbscript/script_control.h"
 
@@ -98,7 +99,7 @@ TEST_F(ScriptHostTest, PreparingAfterAnotherProcessUsedTheEngineForgetsItsCode) 
   EXPECT_TRUE(Eval("OTHER(\"ID\")").IsEmpty());
   EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ann");
   // Preparing twice in a row keeps what the engine knows, rows included.
-  source->data()->MoveNext();
+  StepData::Of(*source).data()->MoveNext();
   ProcessProbe::Prepare(p);
   EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ben");
   EXPECT_EQ(Eval("TypeName(SOURCE)").ToText(), "Recordset");
@@ -126,20 +127,20 @@ TEST_F(ScriptHostTest, SecondStepWithACaptionIsNotGivenToTheEngine) {
 }
 
 TEST_F(ScriptHostTest, TargetRowsAreThoseOfTheQueryAtPreparation) {
-  target->setQuery("SELECT * FROM SRC WHERE ID = 2");
+  StepData::Of(*target).setQuery("SELECT * FROM SRC WHERE ID = 2");
   ProcessProbe::Prepare(p);
   // The step moves on before a formula reads its rows (as a transfer does
   // between evaluating the lookup and the mapped values).
-  target->setQuery("SELECT * FROM SRC WHERE ID = 1");
+  StepData::Of(*target).setQuery("SELECT * FROM SRC WHERE ID = 1");
   EXPECT_EQ(Eval("TARGET(\"NAME\")").ToText(), "Ben");
-  EXPECT_EQ(target->data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ann");
+  EXPECT_EQ(StepData::Of(*target).data()->GetFields().Item(std::string_view("NAME")).Value().ToText(), "Ann");
   // The next preparation follows the step.
   ProcessProbe::Prepare(p);
   EXPECT_EQ(Eval("TARGET(\"NAME\")").ToText(), "Ann");
 }
 
 TEST_F(ScriptHostTest, RowsThatWillNotOpenFailTheFormulaThatReadsThem) {
-  target->setQuery("SELECT * FROM NO_SUCH_TABLE");
+  StepData::Of(*target).setQuery("SELECT * FROM NO_SUCH_TABLE");
   ProcessProbe::Prepare(p);
   EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ann");  // a formula not reading them is not troubled
   EXPECT_TRUE(Eval("TARGET(\"NAME\")").IsEmpty());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/db/ado.h"
 #include "model/tests/model_test_support.h"
 
 namespace veldrane {
@@ -97,32 +98,39 @@ TEST(cShapes, CopiesOfOnePayloadShareTheirFields) {
   EXPECT_EQ(record.fields->Count(), 1);
 }
 
-TEST(cShapes, NewSourceDiscardsThePreparedQuery) {
+TEST(cShapes, NewSourceTellsTheStepsAttachmentThatItsRowsAreStale) {
   cShapes shapes;
   auto step = shapes.AddShape(aData, 0, 0, "SOURCE");
-  ShapeDataProbe::SetQuery(*step, "SELECT 1");
+  auto told = std::make_shared<ToldAttachment>();
+  step->attach(told);
   tData same;  // same (empty) Source as the initial record
   same.connString = "Provider=SQLite;Data Source=x.db";
   shapes.AddElementsToNode("k1", same);
-  EXPECT_EQ(ShapeDataProbe::Query(*step), "SELECT 1");
+  EXPECT_EQ(told->source_changes, 0);
   EXPECT_EQ(std::get<tData>(step->objElements).connString, "Provider=SQLite;Data Source=x.db");
 
   tData other = same;
   other.Source = "CUSTOMERS";
   shapes.AddElementsToNode("k1", other);
-  EXPECT_EQ(ShapeDataProbe::Query(*step), "");
+  EXPECT_EQ(told->source_changes, 1);
 
   // Only the text decides, case included.
-  ShapeDataProbe::SetQuery(*step, "SELECT 2");
   other.Source = "customers";
   shapes.AddElementsToNode("k1", other);
-  EXPECT_EQ(ShapeDataProbe::Query(*step), "");
+  EXPECT_EQ(told->source_changes, 2);
 
-  // A TARGET step keeps its query whatever the record says.
+  // A TARGET step keeps its query whatever the record says; a new
+  // connection is what makes its rows stale.
   auto target = shapes.AddShape(aStorage, 0, 0);
-  ShapeDataProbe::SetQuery(*target, "SELECT 3");
+  auto target_told = std::make_shared<ToldAttachment>();
+  target->attach(target_told);
   shapes.AddElementsToNode("k2", tStorage{"", "", "table", "T", nullptr, "Insert"});
-  EXPECT_EQ(ShapeDataProbe::Query(*target), "SELECT 3");
+  EXPECT_EQ(target_told->source_changes, 0);
+  auto first = target->cnSource();
+  target->cnSource(first);
+  EXPECT_EQ(target_told->connection_changes, 0);
+  target->cnSource(ado::Connection::Create());
+  EXPECT_EQ(target_told->connection_changes, 1);
 
   EXPECT_EQ(ErrorOf([&] { shapes.AddElementsToNode("k99", tDecission{}); }), 5);
   EXPECT_EQ(ErrorOf([&] { shapes.AddElementsToNode("k1", std::string("not a record")); }), 13);

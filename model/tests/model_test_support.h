@@ -14,10 +14,12 @@
 
 namespace veldrane {
 
-// Lets the tests look at the query a step has prepared.
-struct ShapeDataProbe {
-  static const std::string& Query(const cShape& s) { return s.mQuery; }
-  static void SetQuery(cShape& s, std::string q) { s.mQuery = std::move(q); }
+// Counts what the model tells a step's attachment.
+struct ToldAttachment : StepAttachment {
+  int source_changes = 0;
+  int connection_changes = 0;
+  void SourceChanged() override { ++source_changes; }
+  void ConnectionChanged() override { ++connection_changes; }
 };
 
 namespace testing_support {

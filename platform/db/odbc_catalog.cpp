@@ -1,13 +1,12 @@
-// Where the ODBC provider writes the rows of an updatable query: the
-// driver's own catalogue says which table a result column comes from
+// The ODBC provider's catalogue, for the target locator (target_locator.h),
+// which decides where the rows of an updatable query are written back: the
+// driver says which table a result column comes from
 // (SQL_DESC_BASE_TABLE_NAME / SQL_DESC_BASE_COLUMN_NAME), which columns the
 // table has (SQLColumns), and which of them locate a row: the primary key
 // (SQLPrimaryKeys), else the first unique index (SQLStatistics). A driver
 // that does not tell a column's table falls back on the one table the
-// query's FROM names.
-//
-// The key must be among the selected columns: the rows are written back
-// by the values they were read with, and nothing is added to the query.
+// query's FROM names. SQLite's rowid locates the rows of a table without
+// a key; the other databases' row ids do not survive an update.
 #include <algorithm>
 #include <map>
 
@@ -48,12 +47,10 @@ std::string Text(const Variant& v) { return v.IsNull() || v.IsEmpty() ? std::str
 
 }  // namespace
 
-// The table's columns, key and quoted name; `name` is tried as written,
-// then folded to lower and upper case, as databases store unquoted names.
-const OdbcSession::TableInfo& OdbcSession::Table(const std::string& schema, const std::string& name) {
-  std::string cache_key = schema + "\x01" + name;
-  auto it = tables_.find(cache_key);
-  if (it != tables_.end()) return it->second;
+// The table's columns and what the target locator needs; `name` is tried
+// as written, then folded to lower and upper case, as databases store
+// unquoted names.
+OdbcSession::TableInfo OdbcSession::LoadTable(const std::string& schema, const std::string& name) {
   TableInfo info;
   for (const std::string& candidate : {name, ToLowerAscii(name), ToUpperAscii(name)}) {
     info.columns = CatalogColumn(
@@ -95,9 +92,18 @@ const OdbcSession::TableInfo& OdbcSession::Table(const std::string& schema, cons
         for (const auto& [position, column] : cols) info.key.push_back(column);
       }
     }
-    info.quoted = (schema.empty() ? std::string() : QuoteIdentifier(schema) + ".") + QuoteIdentifier(info.name);
   }
-  return tables_.emplace(cache_key, std::move(info)).first->second;
+  TableFacts& facts = info.facts;
+  facts.qualified = (schema.empty() ? std::string() : QuoteIdentifier(schema) + ".") + QuoteIdentifier(info.name);
+  facts.key = info.key;
+  if (info.columns.empty()) {
+    facts.refusal = "the driver lists no columns for table " + name;
+  } else if (!info.key.empty()) {
+    facts.locators = info.key;
+  } else if (IEquals(dbms_, "SQLite")) {
+    facts.locators = {"rowid"};
+  }
+  return info;
 }
 
 std::vector<std::vector<Variant>> OdbcSession::CatalogRows(const CatalogCall& call, const std::string& schema,
@@ -124,76 +130,57 @@ std::vector<std::string> OdbcSession::CatalogColumn(const CatalogCall& call, con
   return out;
 }
 
-void OdbcSession::FindTarget(std::string_view sql, SQLHSTMT stmt, Rowset& rows) {
+TargetLocation OdbcSession::Locate(std::string_view sql, SQLHSTMT stmt, Rowset& rows, bool may_add_locators) {
+  std::vector<ColumnOrigin> origins(rows.columns.size());
   SelectShape shape = AnalyzeSelect(sql);
-  if (!shape.single_table) {
-    rows.target.refusal = shape.refusal;
-    return;
-  }
-  auto [schema, from] = FromTable(sql, shape.from_offset);
-  // The driver's word on each column's origin, where it gives one.
-  std::vector<std::string> base_table(rows.columns.size()), base_column(rows.columns.size());
+  auto [schema, from] = shape.single_table ? FromTable(sql, shape.from_offset) : std::pair<std::string, std::string>();
+  std::vector<std::string> base_tables(rows.columns.size()), base_columns(rows.columns.size());
   for (size_t i = 0; i < rows.columns.size(); ++i) {
+    if (rows.columns[i].hidden) continue;
     SQLCHAR buffer[512];
     SQLSMALLINT length = 0;
     auto n = static_cast<SQLUSMALLINT>(i + 1);
     if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_BASE_TABLE_NAME, buffer, sizeof buffer, &length, nullptr))) {
-      base_table[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
+      base_tables[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
+      if (!base_tables[i].empty() && IEquals(base_tables[i], from)) from = base_tables[i];  // the stored spelling
     }
     if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_BASE_COLUMN_NAME, buffer, sizeof buffer, &length, nullptr))) {
-      base_column[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
+      base_columns[i].assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(std::clamp<SQLSMALLINT>(length, 0, 511)));
     }
     SQLLEN auto_unique = SQL_FALSE;
     if (Succeeded(SQLColAttribute(stmt, n, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &auto_unique))) {
       rows.columns[i].autoincrement = auto_unique == SQL_TRUE;
     }
   }
-  std::string table = from;
-  for (const std::string& t : base_table) {
-    if (!t.empty() && IEquals(t, from)) table = t;  // the stored spelling
-  }
-  if (table.empty()) {
-    rows.target.refusal = "the query names no table";
-    return;
-  }
-  const TableInfo& info = Table(schema, table);
-  if (info.columns.empty()) {
-    rows.target.refusal = "the driver lists no columns for table " + from;
-    return;
-  }
   for (size_t i = 0; i < rows.columns.size(); ++i) {
-    ColumnInfo& c = rows.columns[i];
-    if (!base_table[i].empty() && !IEquals(base_table[i], info.name)) continue;  // another table's, or computed
-    const std::string& name = base_column[i].empty() ? c.name : base_column[i];
+    if (rows.columns[i].hidden) continue;
+    const std::string& base_column = base_columns[i];
+    // The driver's word where it gives one; else the FROM table's column
+    // of the same name, which an expression does not have.
+    std::string table = base_tables[i].empty() ? from : base_tables[i];
+    if (table.empty()) continue;
+    std::string id = TableId(schema, table);
+    const TableInfo& info = tables_.at(id);
+    const std::string& name = base_column.empty() ? rows.columns[i].name : base_column;
     for (const std::string& column : info.columns) {
       if (IEquals(column, name)) {
-        c.writable = true;
-        c.base_column = column;
+        origins[i] = {id, column};
         break;
       }
     }
   }
-  if (info.key.empty()) {
-    rows.target.refusal = info.quoted + " has neither a primary key nor a unique index";
-    return;
-  }
-  std::vector<int32_t> key;
-  for (const std::string& k : info.key) {
-    for (size_t i = 0; i < rows.columns.size(); ++i) {
-      if (rows.columns[i].writable && IEquals(rows.columns[i].base_column, k)) {
-        key.push_back(static_cast<int32_t>(i));
-        break;
-      }
-    }
-  }
-  if (key.size() != info.key.size()) {
-    rows.target.refusal = "the query does not select the key of " + info.quoted;
-    return;
-  }
-  for (int32_t k : key) rows.columns[static_cast<size_t>(k)].key = true;
-  rows.target.key = std::move(key);
-  rows.target.table = info.quoted;
+  TargetLocation where = LocateTarget(sql, rows.columns, origins, *this, may_add_locators);
+  if (where.locators.empty()) rows.target = where.target;
+  return where;
 }
+
+std::string OdbcSession::TableId(const std::string& schema, const std::string& name) {
+  std::string id = schema + "\x01" + name;
+  if (!tables_.count(id)) tables_.emplace(id, LoadTable(schema, name));
+  return id;
+}
+
+const TableFacts& OdbcSession::Facts(const std::string& table) { return tables_.at(table).facts; }
 
 void OdbcSession::ForgetTables() {
   tables_.clear();

@@ -230,42 +230,73 @@ Rowset OdbcSession::Query(std::string_view sql, bool updatable) {
                   kSource);
   }
   Rowset rows = ReadResult(stmt.get());
-  if (updatable) FindTarget(sql, stmt.get(), rows);
+  if (!updatable) return rows;
+  TargetLocation where = Locate(sql, stmt.get(), rows, /*may_add_locators=*/true);
+  if (!where.locators.empty()) {
+    // The key is not among the selected columns: read again with it.
+    stmt = Run(WithLocators(sql, where.from_offset, where.locators));
+    rows = ReadResult(stmt.get());
+    MarkLocators(rows.columns, where.locators);
+    Locate(sql, stmt.get(), rows, /*may_add_locators=*/false);
+  }
   return rows;
 }
 
 Rowset OdbcSession::QueryTarget(const TargetSelect& select) {
-  const std::string& text = select.Marked();
-  SQLHSTMT stmt = Prepared(text);
+  const std::string& marked = select.Marked();
   select.TextValues(key_text_);
   std::vector<Variant> values(key_text_.begin(), key_text_.end());
-  OdbcParameters params;
-  params.Bind(stmt, values, {}, kSource, wide_text_);
-  SQLRETURN rc = SQLExecute(stmt);
-  if (!Succeeded(rc) && rc != SQL_NO_DATA) {
-    VbError error = Failure(SQL_HANDLE_STMT, stmt);
-    prepared_.erase(text);
-    throw error;
-  }
   // A select by key finds a row or two: small blocks, and the description
   // of its first run while the statement keeps its shape.
   constexpr SQLULEN kLookupRows = 8;
-  auto plan = target_plans_.find(text);
-  SQLSMALLINT count = 0;
-  SQLNumResultCols(stmt, &count);
-  Rowset rows;
-  if (plan != target_plans_.end() && plan->second.odbc_columns.size() == static_cast<size_t>(count)) {
-    rows = ReadResult(stmt, plan->second.odbc_columns, kLookupRows);
-    rows.columns = plan->second.columns;
-    rows.target = plan->second.target;
-  } else {
-    std::vector<OdbcColumn> described = DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_);
-    rows = ReadResult(stmt, described, kLookupRows);
-    FindTarget(text, stmt, rows);
-    if (target_plans_.size() >= 256) target_plans_.clear();
-    target_plans_[text] = {std::move(described), rows.columns, rows.target};
+  auto run = [&](const std::string& text) {
+    SQLHSTMT stmt = Prepared(text);
+    OdbcParameters params;
+    params.Bind(stmt, values, {}, kSource, wide_text_);
+    SQLRETURN rc = SQLExecute(stmt);
+    if (!Succeeded(rc) && rc != SQL_NO_DATA) {
+      VbError error = Failure(SQL_HANDLE_STMT, stmt);
+      prepared_.erase(text);
+      throw error;
+    }
+    return stmt;
+  };
+  auto plan = target_plans_.find(marked);
+  if (plan != target_plans_.end()) {
+    SQLHSTMT stmt = run(plan->second.exec_text);
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(stmt, &count);
+    if (plan->second.odbc_columns.size() == static_cast<size_t>(count)) {
+      Rowset rows = ReadResult(stmt, plan->second.odbc_columns, kLookupRows);
+      rows.columns = plan->second.columns;
+      rows.target = plan->second.target;
+      SQLFreeStmt(stmt, SQL_CLOSE);
+      return rows;
+    }
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    target_plans_.erase(plan);  // the table changed under it: describe afresh
   }
+  TargetPlan fresh;
+  fresh.exec_text = marked;
+  SQLHSTMT stmt = run(marked);
+  fresh.odbc_columns = DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_);
+  Rowset rows = ReadResult(stmt, fresh.odbc_columns, kLookupRows);
+  TargetLocation where = Locate(marked, stmt, rows, /*may_add_locators=*/true);
   SQLFreeStmt(stmt, SQL_CLOSE);
+  if (!where.locators.empty()) {
+    fresh.exec_text = WithLocators(marked, where.from_offset, where.locators);
+    fresh.locators = where.locators;
+    stmt = run(fresh.exec_text);
+    fresh.odbc_columns = DescribeResult(stmt, kSource, bind_text_, wide_, wide_text_);
+    rows = ReadResult(stmt, fresh.odbc_columns, kLookupRows);
+    MarkLocators(rows.columns, where.locators);
+    Locate(marked, stmt, rows, /*may_add_locators=*/false);
+    SQLFreeStmt(stmt, SQL_CLOSE);
+  }
+  fresh.columns = rows.columns;
+  fresh.target = rows.target;
+  if (target_plans_.size() >= 256) target_plans_.clear();
+  target_plans_[marked] = std::move(fresh);
   return rows;
 }
 

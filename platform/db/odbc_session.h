@@ -14,12 +14,13 @@
 #include "platform/db/odbc_connect.h"
 #include "platform/db/odbc_values.h"
 #include "platform/db/provider.h"
+#include "platform/db/target_locator.h"
 
 namespace veldrane::ado {
 
 class OdbcStream;
 
-class OdbcSession : public ProviderSession {
+class OdbcSession : public ProviderSession, private TableCatalog {
  public:
   // Takes over `env` and the connected `dbc`.
   OdbcSession(SQLHENV env, SQLHDBC dbc, OdbcConnectString cs, std::string dbms);
@@ -62,16 +63,20 @@ class OdbcSession : public ProviderSession {
   SQLHSTMT Prepared(const std::string& sql);
   // Runs a write statement with `first` then `second` as parameters; the rows it touched.
   SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second);
-  // Fills rows.target for write-back, from the catalogue and the columns
-  // of the result on `stmt` (odbc_catalog.cpp).
-  void FindTarget(std::string_view sql, SQLHSTMT stmt, Rowset& rows);
+  // Where the rows of the result on `stmt` (the text `sql`) are written
+  // back: fills rows.target, or returns the locators to read the query
+  // again with (target_locator.h; odbc_catalog.cpp).
+  TargetLocation Locate(std::string_view sql, SQLHSTMT stmt, Rowset& rows, bool may_add_locators);
   struct TableInfo {
     std::string name;                  // as the catalogue stores it
-    std::string quoted;                // for statements
     std::vector<std::string> columns;  // every column, in order
     std::vector<std::string> key;      // primary key, else a unique index; empty: none
+    TableFacts facts;                  // what the target locator needs
   };
-  const TableInfo& Table(const std::string& schema, const std::string& name);
+  // The id of a table (loaded into tables_ on first use).
+  std::string TableId(const std::string& schema, const std::string& name);
+  TableInfo LoadTable(const std::string& schema, const std::string& name);
+  const TableFacts& Facts(const std::string& table) override;
   // A catalogue function's rows (its arguments: statement, schema, table).
   using CatalogCall = std::function<SQLRETURN(SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT)>;
   std::vector<std::vector<Variant>> CatalogRows(const CatalogCall& call, const std::string& schema,
@@ -94,8 +99,10 @@ class OdbcSession : public ProviderSession {
   Support savepoints_ = Support::Unknown;
   std::unordered_map<std::string, OdbcStatement> prepared_;  // write text -> prepared statement
   std::unordered_set<OdbcStream*> streams_;                   // open on this connection
-  std::unordered_map<std::string, TableInfo> tables_;         // schema and name -> what the catalogue said
+  std::unordered_map<std::string, TableInfo> tables_;         // table id (schema, name) -> what the catalogue said
   struct TargetPlan {
+    std::string exec_text;                 // the marked select, locators added when needed
+    std::vector<std::string> locators;
     std::vector<OdbcColumn> odbc_columns;  // as the first run described them
     std::vector<ColumnInfo> columns;   // as FindTarget marked them
     WriteTarget target;

@@ -24,6 +24,7 @@
 #include "platform/db/pg_values.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/target_locator.h"
 
 namespace veldrane::ado {
 
@@ -134,7 +135,7 @@ const std::string kGuardRollback = "ROLLBACK TO SAVEPOINT veldrane_statement";
 
 std::string SavepointName(int32_t level) { return "veldrane_" + std::to_string(level); }
 
-class PgSession : public ProviderSession {
+class PgSession : public ProviderSession, private TableCatalog {
  public:
   explicit PgSession(PGconn* conn) : conn_(conn), pipeline_(conn) {
     PQsetNoticeReceiver(conn_, &PgSession::OnNotice, this);
@@ -274,6 +275,7 @@ class PgSession : public ProviderSession {
     char relkind = 'r';
     std::map<int, std::string> names;  // attnum -> column name
     std::vector<int> primary_key;      // attnums
+    TableFacts facts;                  // what the target locator needs
   };
 
   static void OnNotice(void* self, const PGresult* res) {
@@ -369,7 +371,7 @@ class PgSession : public ProviderSession {
       // The table changed under the plan: describe what came.
       rows = Describe(res.r);
       if (updatable) {
-        MarkHidden(rows, plan.locators);
+        MarkLocators(rows.columns, plan.locators);
         FindTarget(written(), rows, nullptr);
       }
       Remember(plan, res.r, rows);
@@ -381,12 +383,11 @@ class PgSession : public ProviderSession {
   Rowset FirstRun(const std::string& text, bool updatable, QueryPlan& plan) {
     ResultPtr res = RunText(text);
     Rowset rows = Describe(res.r);
-    if (updatable && !FindTarget(text, rows, &plan.locators)) {
+    if (updatable && !FindTarget(text, rows, &plan.locators, &plan.from_offset)) {
       // The key was not among the selected columns: read again with the locator added.
-      plan.from_offset = AnalyzeSelect(text).from_offset;
       res = RunText(WithLocators(text, plan));
       rows = Describe(res.r);
-      MarkHidden(rows, plan.locators);
+      MarkLocators(rows.columns, plan.locators);
       FindTarget(text, rows, nullptr);
     }
     Remember(plan, res.r, rows);
@@ -402,10 +403,7 @@ class PgSession : public ProviderSession {
   }
 
   static std::string WithLocators(const std::string& text, const QueryPlan& plan) {
-    if (plan.locators.empty()) return text;
-    std::string extra;
-    for (const std::string& l : plan.locators) extra += ", " + QuoteIdentifier(l);
-    return text.substr(0, plan.from_offset) + extra + " " + text.substr(plan.from_offset);
+    return ado::WithLocators(text, plan.from_offset, plan.locators);
   }
 
   // Runs `f` again, preparing afresh, when it failed on a statement
@@ -580,80 +578,30 @@ class PgSession : public ProviderSession {
     }
   }
 
-  void MarkHidden(Rowset& rows, const std::vector<std::string>& locators) {
-    size_t visible = rows.columns.size() - locators.size();
-    for (size_t i = visible; i < rows.columns.size(); ++i) {
-      rows.columns[i].hidden = true;
-      rows.columns[i].base_column = locators[i - visible];
+  // Fills rows.target. Returns false when the key is not among the columns
+  // and `locators` (when given) received the columns to add for it, and
+  // `from_offset` where they go; the query must then be read again with them.
+  bool FindTarget(const std::string& sql, Rowset& rows, std::vector<std::string>* locators,
+                  size_t* from_offset = nullptr) {
+    std::vector<ColumnOrigin> origins(rows.columns.size());
+    for (size_t i = 0; i < origins.size(); ++i) {
+      if (table_of_[i] == InvalidOid) continue;
+      const TableMeta& meta = Table(table_of_[i]);
+      auto name = meta.names.find(column_of_[i]);
+      if (name != meta.names.end()) origins[i] = {std::to_string(table_of_[i]), name->second};
     }
+    TargetLocation where = LocateTarget(sql, rows.columns, origins, *this, locators != nullptr);
+    if (!where.locators.empty()) {
+      *locators = std::move(where.locators);
+      if (from_offset) *from_offset = where.from_offset;
+      return false;
+    }
+    rows.target = std::move(where.target);
+    return true;
   }
 
-  // Fills rows.target. Returns false when the key is not among the columns
-  // and `locators` (when given) received the columns to add for it; the
-  // query must then be read again with them.
-  bool FindTarget(const std::string& sql, Rowset& rows, std::vector<std::string>* locators) {
-    SelectShape shape = AnalyzeSelect(sql);
-    if (!shape.single_table) {
-      rows.target.refusal = shape.refusal;
-      return true;
-    }
-    std::set<Oid> tables;
-    for (size_t i = 0; i < rows.columns.size(); ++i) {
-      if (table_of_[i] != InvalidOid && !rows.columns[i].hidden) tables.insert(table_of_[i]);
-    }
-    if (tables.size() != 1) {
-      rows.target.refusal = tables.empty() ? "the query returns no column of a table" : "the query reads more than one table";
-      return true;
-    }
-    const TableMeta& meta = Table(*tables.begin());
-    if (meta.relkind != 'r' && meta.relkind != 'p') {
-      rows.target.refusal = meta.qualified + " is not a table";
-      return true;
-    }
-    for (size_t i = 0; i < rows.columns.size(); ++i) {
-      ColumnInfo& c = rows.columns[i];
-      if (c.hidden) {
-        c.key = true;
-        rows.target.key.push_back(static_cast<int32_t>(i));
-        continue;
-      }
-      if (table_of_[i] != *tables.begin()) continue;
-      auto name = meta.names.find(column_of_[i]);
-      if (name == meta.names.end()) continue;
-      c.writable = true;
-      c.base_column = name->second;
-    }
-    if (rows.target.key.empty()) {
-      std::vector<int32_t> key;
-      for (int attnum : meta.primary_key) {
-        for (size_t i = 0; i < rows.columns.size(); ++i) {
-          if (rows.columns[i].writable && column_of_[i] == attnum) {
-            key.push_back(static_cast<int32_t>(i));
-            break;
-          }
-        }
-      }
-      if (meta.primary_key.empty() || key.size() != meta.primary_key.size()) {
-        if (!locators) {
-          rows.target.refusal = "the row locator cannot be read";
-          return true;
-        }
-        if (meta.primary_key.empty()) {
-          if (meta.relkind == 'p') {
-            rows.target.refusal = meta.qualified + " is partitioned and has no primary key";
-            return true;
-          }
-          locators->push_back("ctid");
-        } else {
-          for (int attnum : meta.primary_key) locators->push_back(meta.names.at(attnum));
-        }
-        return false;
-      }
-      for (int32_t k : key) rows.columns[static_cast<size_t>(k)].key = true;
-      rows.target.key = key;
-    }
-    rows.target.table = meta.qualified;
-    return true;
+  const TableFacts& Facts(const std::string& table) override {
+    return Table(static_cast<Oid>(std::stoul(table))).facts;
   }
 
   const TableMeta& Table(Oid oid) {
@@ -671,6 +619,17 @@ class PgSession : public ProviderSession {
     for (int r = 0; r < PQntuples(cols.r); ++r) meta.names[std::atoi(PQgetvalue(cols.r, r, 0))] = PQgetvalue(cols.r, r, 1);
     ResultPtr pk = Catalog("SELECT unnest(indkey::int2[]) FROM pg_index WHERE indrelid = " + id + " AND indisprimary");
     for (int r = 0; r < PQntuples(pk.r); ++r) meta.primary_key.push_back(std::atoi(PQgetvalue(pk.r, r, 0)));
+    TableFacts& facts = meta.facts;
+    facts.qualified = meta.qualified;
+    facts.case_sensitive_names = true;
+    for (int attnum : meta.primary_key) facts.key.push_back(meta.names[attnum]);
+    if (meta.relkind != 'r' && meta.relkind != 'p') {
+      facts.refusal = meta.qualified + " is not a table";
+    } else if (facts.key.empty() && meta.relkind == 'p') {
+      facts.refusal = meta.qualified + " is partitioned and has no primary key";
+    }
+    // Without a key a row is found by where it is stored.
+    facts.locators = facts.key.empty() ? std::vector<std::string>{"ctid"} : facts.key;
     return tables_.emplace(oid, std::move(meta)).first->second;
   }
 

@@ -17,6 +17,7 @@
 #include "platform/db/sql_text.h"
 #include "platform/db/sqlite_stream.h"
 #include "platform/db/sqlite_values.h"
+#include "platform/db/target_locator.h"
 
 namespace veldrane::ado {
 
@@ -44,7 +45,7 @@ bool IsSchemaChange(std::string_view sql) {
          IEquals(first, "DETACH");
 }
 
-class SqliteSession : public ProviderSession {
+class SqliteSession : public ProviderSession, private TableCatalog {
  public:
   SqliteSession(sqlite3* db, std::string path, bool read_only)
       : db_(db), path_(std::move(path)), file_(CanonicalFile(path_)), identity_(FileIdentity(path_, read_only)) {}
@@ -419,6 +420,7 @@ class SqliteSession : public ProviderSession {
     std::string rowid_alias;           // the INTEGER PRIMARY KEY column, which is the rowid
     std::vector<std::string> filled_by_database;  // columns with a default or a generated value
     bool triggers = false;             // the table has triggers
+    TableFacts facts;                  // what the target locator needs
   };
 
   std::optional<Rowset> QueryLiteral(std::string_view sql, bool updatable) {
@@ -476,61 +478,16 @@ class SqliteSession : public ProviderSession {
     return columns;
   }
 
+  // `tables`: each column's table, as Describe gives them.
   void FindTarget(std::string_view sql, Plan& plan, const std::vector<std::string>& tables) {
-    SelectShape shape = AnalyzeSelect(sql);
-    if (!shape.single_table) {
-      plan.target.refusal = shape.refusal;
+    std::vector<ColumnOrigin> origins(plan.columns.size());
+    for (size_t i = 0; i < origins.size(); ++i) origins[i] = {tables[i], plan.columns[i].base_column};
+    TargetLocation where = LocateTarget(sql, plan.columns, origins, *this);
+    if (where.locators.empty()) {
+      plan.target = std::move(where.target);
       return;
     }
-    std::string table;
-    for (const std::string& t : tables) {
-      if (t.empty()) continue;
-      if (!table.empty() && t != table) {
-        plan.target.refusal = "the query reads more than one table";
-        return;
-      }
-      table = t;
-    }
-    if (table.empty()) {
-      plan.target.refusal = "the query returns no column of a table";
-      return;
-    }
-    const TableInfo& info = Table(table);
-    for (size_t i = 0; i < plan.columns.size(); ++i) {
-      if (!tables[i].empty()) plan.columns[i].writable = true;
-    }
-    // The primary key, when every key column is selected under its own name.
-    std::vector<int32_t> key;
-    for (const std::string& k : info.primary_key) {
-      for (size_t i = 0; i < plan.columns.size(); ++i) {
-        if (!tables[i].empty() && IEquals(plan.columns[i].base_column, k)) {
-          key.push_back(static_cast<int32_t>(i));
-          break;
-        }
-      }
-    }
-    if (!info.primary_key.empty() && key.size() == info.primary_key.size()) {
-      for (int32_t k : key) plan.columns[static_cast<size_t>(k)].key = true;
-      plan.target.table = table;
-      plan.target.key = key;
-      return;
-    }
-    // Otherwise the rowid (or, for WITHOUT ROWID tables, the key columns)
-    // is fetched as hidden columns after the selected ones.
-    std::vector<std::string> locators;
-    if (!info.rowid_name.empty()) {
-      locators.push_back(info.rowid_name);
-    } else {
-      locators = info.primary_key;
-    }
-    if (locators.empty()) {
-      plan.target.refusal = "the table has no primary key and no rowid";
-      return;
-    }
-    std::string extra;
-    for (const std::string& l : locators) extra += ", " + QuoteIdentifier(l);
-    std::string rewritten = plan.exec_text.substr(0, shape.from_offset) + extra + " " +
-                            plan.exec_text.substr(shape.from_offset);
+    std::string rewritten = WithLocators(plan.exec_text, where.from_offset, where.locators);
     sqlite3_stmt* stmt = nullptr;
     try {
       stmt = Statement(rewritten);
@@ -541,17 +498,10 @@ class SqliteSession : public ProviderSession {
     plan.exec_text = rewritten;
     size_t visible = plan.columns.size();
     std::vector<ColumnInfo> all = Describe(stmt, nullptr);
-    for (size_t i = visible; i < all.size(); ++i) {
-      ColumnInfo c = all[i];
-      c.hidden = true;
-      c.key = true;
-      c.writable = false;
-      c.base_column = locators[i - visible];
-      if (c.type == adVariant) c.type = adBigInt;
-      plan.columns.push_back(c);
-      plan.target.key.push_back(static_cast<int32_t>(i));
-    }
-    plan.target.table = table;
+    for (size_t i = visible; i < all.size(); ++i) plan.columns.push_back(all[i]);
+    MarkLocators(plan.columns, where.locators);
+    origins.resize(plan.columns.size());
+    plan.target = LocateTarget(sql, plan.columns, origins, *this).target;
   }
 
   const TableInfo& Table(const std::string& qualified) {
@@ -605,7 +555,14 @@ class SqliteSession : public ProviderSession {
     }
     // Only a single column declared exactly INTEGER is the rowid itself.
     if (pk.size() == 1 && IEquals(pk_type, "INTEGER") && !info.rowid_name.empty()) info.rowid_alias = pk[0].second;
+    info.facts.qualified = qualified;
+    info.facts.key = info.primary_key;
+    // WITHOUT ROWID tables are found by their key, which they always have.
+    info.facts.locators = info.rowid_name.empty() ? info.primary_key : std::vector<std::string>{info.rowid_name};
     return table_info_.emplace(qualified, std::move(info)).first->second;
+  }
+
+  const TableFacts& Facts(const std::string& table) override { return Table(table).facts;
   }
 
   // Reads all rows. Returns false, with the cached plans dropped, when the

@@ -1,4 +1,4 @@
-#include "cli/flow_walk.h"
+#include "cli/flow_text.h"
 
 #include "core/text.h"
 #include "engine/cls_process.h"
@@ -46,12 +46,6 @@ std::string Show(const Variant& value) {
     // Arrays and other values without a text form.
     return "(" + VarTypeName(value) + ")";
   }
-}
-
-std::shared_ptr<ado::Recordset> StepRows(cShape& step) {
-  Variant rows = step.Get("data");
-  if (!rows.IsObject() || rows.IsNothing()) return nullptr;
-  return std::dynamic_pointer_cast<ado::Recordset>(rows.AsObject());
 }
 
 }  // namespace veldrane::cli

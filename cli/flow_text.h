@@ -12,13 +12,6 @@
 #include "model/c_shape.h"
 #include "model/records.h"
 
-namespace veldrane {
-class clsProcess;
-namespace ado {
-class Recordset;
-}
-}  // namespace veldrane
-
 namespace veldrane::cli {
 
 // "start", "storage", ... as the document names step types; "nothing" for 0.
@@ -36,9 +29,5 @@ ValueText ParseValueText(const std::string& text);
 
 // A value for a user: strings quoted, Null as NULL, Empty as (empty).
 std::string Show(const Variant& value);
-
-// The step's rows through its script face (`data`); null when it has none.
-// Raises what opening them raises.
-std::shared_ptr<ado::Recordset> StepRows(cShape& step);
 
 }  // namespace veldrane::cli
