@@ -144,6 +144,10 @@ OdbcSession::OdbcSession(SQLHENV env, SQLHDBC dbc, OdbcConnectString cs, std::st
   // MariaDB's driver gives and takes UTF-8 for SQL_C_CHAR on the utf8mb4
   // connection the W connect makes, and converts to UTF-16 at great cost.
   wide_text_ = wide_ && !IEquals(dbms_, "MariaDB") && !IEquals(dbms_, "MySQL");
+  // INSERT ... RETURNING: MariaDB since 10.5, PostgreSQL. SQLite has it
+  // too, but its ODBC driver fails such a statement: the new row is read
+  // back by its rowid there.
+  insert_returning_ = IEquals(dbms_, "MariaDB") || IEquals(dbms_, "PostgreSQL");
 }
 
 OdbcSession::~OdbcSession() {
@@ -432,7 +436,7 @@ SQLHSTMT OdbcSession::Prepared(const std::string& sql) {
 }
 
 SQLLEN OdbcSession::RunWrite(const std::string& sql, const std::vector<Variant>& first,
-                             const std::vector<Variant>& second) {
+                             const std::vector<Variant>& second, Rowset* returned) {
   if (held_.RowWriteNeedsThem()) SendSavepoints();
   SQLHSTMT stmt = Prepared(sql);
   OdbcParameters params;
@@ -445,13 +449,36 @@ SQLLEN OdbcSession::RunWrite(const std::string& sql, const std::vector<Variant>&
   }
   SQLLEN count = 0;
   SQLRowCount(stmt, &count);
+  if (returned) *returned = ReadResult(stmt, 8);
   SQLFreeStmt(stmt, SQL_CLOSE);
   return count;
 }
 
 void OdbcSession::Insert(const RowWrite& write, std::vector<Variant>& stored) {
-  RunWrite(BuildInsertSql(write, Placeholder, /*returning=*/false), write.set_values, {});
   stored.clear();
+  // Columns the insert leaves to the database (an identity, a default)
+  // are read back with RETURNING where the database has it; the others
+  // are stored as written.
+  bool unset = std::any_of(write.returning_set.begin(), write.returning_set.end(), [](int32_t set) { return set < 0; });
+  if (!unset || (!insert_returning_ && !IEquals(dbms_, "SQLite"))) {
+    RunWrite(BuildInsertSql(write, Placeholder, /*returning=*/false), write.set_values, {});
+    return;
+  }
+  Rowset returned;
+  if (insert_returning_) {
+    RunWrite(BuildInsertSql(write, Placeholder, /*returning=*/true), write.set_values, {}, &returned);
+  } else {
+    RunWrite(BuildInsertSql(write, Placeholder, /*returning=*/false), write.set_values, {});
+    std::string select = "SELECT ";
+    for (size_t i = 0; i < write.returning.size(); ++i) {
+      select += (i ? ", " : "") + QuoteIdentifier(write.returning[i]->base_column);
+    }
+    OdbcStatement stmt = Run(select + " FROM " + write.target->table + " WHERE rowid = last_insert_rowid()");
+    returned = ReadResult(stmt.get(), 8);
+  }
+  if (returned.rows.size() != 1 || returned.rows.width() != write.returning.size()) return;
+  const Variant* row = returned.rows.Row(0);
+  for (size_t i = 0; i < write.returning.size(); ++i) stored.push_back(write.returning_set[i] >= 0 ? Variant() : row[i]);
 }
 
 void OdbcSession::Update(const RowWrite& write, std::vector<Variant>& stored) {

@@ -61,8 +61,10 @@ class OdbcSession : public ProviderSession, private TableCatalog {
   // Sends the held-back savepoints before a write that needs them.
   void SendSavepoints();
   SQLHSTMT Prepared(const std::string& sql);
-  // Runs a write statement with `first` then `second` as parameters; the rows it touched.
-  SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second);
+  // Runs a write statement with `first` then `second` as parameters; the
+  // rows it touched. With `returned`, also the rows it returns.
+  SQLLEN RunWrite(const std::string& sql, const std::vector<Variant>& first, const std::vector<Variant>& second,
+                  Rowset* returned = nullptr);
   // Where the rows of the result on `stmt` (the text `sql`) are written
   // back: fills rows.target, or returns the locators to read the query
   // again with (target_locator.h; odbc_catalog.cpp).
@@ -93,6 +95,7 @@ class OdbcSession : public ProviderSession, private TableCatalog {
   bool bind_text_ = true;            // text may be bound in blocks (declared sizes hold)
   bool wide_ = true;                 // the driver has W functions: statements go as UTF-16
   bool wide_text_ = true;            // values too (else as UTF-8 bytes)
+  bool insert_returning_ = false;    // the database has INSERT ... RETURNING
   bool transaction_ = false;         // autocommit is off and a transaction may hold work
   bool dead_ = false;                // the server went away
   HeldSavepoints held_;

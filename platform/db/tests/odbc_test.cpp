@@ -239,6 +239,26 @@ TEST_P(Odbc, TargetSelectsBindTheirKeyValuesAndFindTheirRow) {
   EXPECT_EQ(cn_->session().QueryTarget(*SelectNoRow("odbc_customers")).rows.size(), 0u);
 }
 
+TEST_P(Odbc, ANewRowTakesTheKeyAndDefaultsTheDatabaseGaveIt) {
+  const OdbcBackend b = GetParam();
+  std::string id = b == OdbcBackend::MariaDb    ? "id INTEGER AUTO_INCREMENT PRIMARY KEY"
+                   : b == OdbcBackend::Postgres ? "id SERIAL PRIMARY KEY"
+                                                : "id INTEGER PRIMARY KEY";
+  cn_->Execute("CREATE TABLE odbc_typed (" + id + ", name VARCHAR(20), kind VARCHAR(10) DEFAULT 'plain')");
+  auto rs = Open("SELECT * FROM odbc_typed WHERE 1 = 2");
+  for (const char* name : {"first", "second"}) {
+    rs->AddNew();
+    rs->GetFields().Item("name").SetValue(Variant(name));
+    rs->Update();
+  }
+  EXPECT_EQ(rs->GetFields().Item("id").Value(), Variant(int32_t{2}));
+  EXPECT_EQ(rs->GetFields().Item("kind").Value(), Variant("plain"));
+  // The row is found again by the key it was given.
+  rs->GetFields().Item("kind").SetValue(Variant("edited"));
+  rs->Update();
+  EXPECT_EQ(Column("SELECT kind FROM odbc_typed ORDER BY id"), (std::vector<std::string>{"plain", "edited"}));
+}
+
 TEST_P(Odbc, AKeyThatIsNotSelectedIsReadHiddenToWriteTheRowBack) {
   auto rs = Open("SELECT name FROM odbc_customers WHERE city = 'Bonn'");
   ASSERT_EQ(rs->RecordCount(), 1);
