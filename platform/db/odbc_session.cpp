@@ -171,6 +171,7 @@ VbError OdbcSession::Failure(SQLSMALLINT type, SQLHANDLE handle, std::string_vie
   if (ConnectionLost(d.state) ||
       (Succeeded(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE)) {
     // The server is gone, and with it any transaction it held.
+    if (!dead_) lost_ = ScrubSecret(d.message, cs_.password);
     dead_ = true;
     transaction_ = false;
     held_.Clear();
@@ -187,7 +188,10 @@ VbError OdbcSession::Failure(SQLSMALLINT type, SQLHANDLE handle, std::string_vie
 
 void OdbcSession::RequireAlive() {
   if (dead_) {
-    throw VbError(adoerr::kProviderFailure, "The connection to the database was lost; open it again", kSource);
+    throw VbError(adoerr::kProviderFailure,
+                  "The connection to the database was lost (" + (lost_.empty() ? std::string("no reason given") : lost_) +
+                      "); open it again",
+                  kSource);
   }
 }
 

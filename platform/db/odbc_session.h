@@ -98,6 +98,7 @@ class OdbcSession : public ProviderSession, private TableCatalog {
   bool insert_returning_ = false;    // the database has INSERT ... RETURNING
   bool transaction_ = false;         // autocommit is off and a transaction may hold work
   bool dead_ = false;                // the server went away
+  std::string lost_;                 // the driver's word when it did
   HeldSavepoints held_;
   Support savepoints_ = Support::Unknown;
   std::unordered_map<std::string, OdbcStatement> prepared_;  // write text -> prepared statement
