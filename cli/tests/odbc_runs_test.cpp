@@ -197,6 +197,11 @@ TEST_F(OdbcRuns, AServerStoppedMidRunIsReportedAndNothingUncommittedIsCounted) {
   std::string server = "/tmp/veldrane-maria-midrun-" + std::to_string(::getpid());
   std::string script = std::string(Env("VELDRANE_SOURCE_DIR")) + "/scripts/mariadb-test-server.sh";
   ASSERT_EQ(std::system(("'" + script + "' start '" + server + "' >/dev/null").c_str()), 0);
+  // However the test ends, the server and its data go.
+  struct StopAtEnd {
+    std::string command;
+    ~StopAtEnd() { std::system(command.c_str()); }
+  } stop_at_end{"'" + script + "' stop '" + server + "'"};
   std::string conn = "Provider=MSDASQL;Driver={MariaDB Unicode};Server=localhost;Socket=" + server +
                      "/mysqld.sock;Database=veldrane_test;UID=veldrane;PWD=veldrane-secret";
   Open(conn)->Execute("CREATE TABLE CUSTOMERS (CUSTNO INTEGER PRIMARY KEY, NAME VARCHAR(60) NOT NULL, "
@@ -221,7 +226,6 @@ TEST_F(OdbcRuns, AServerStoppedMidRunIsReportedAndNothingUncommittedIsCounted) {
   CliResult result = run.Finish();
   ASSERT_EQ(std::system(("'" + script + "' resume '" + server + "' >/dev/null").c_str()), 0);
   int64_t held = One(conn, "SELECT COUNT(*) FROM CUSTOMERS").ToLong();
-  std::system(("'" + script + "' stop '" + server + "'").c_str());
 
   EXPECT_NE(result.status, 0) << result.out << result.err;
   std::string said = result.out + result.err;
