@@ -188,7 +188,7 @@ class clsProcess : public Object, public DesignerProcess {
   std::string BuildQuery(cShape& step);
   // The same in parts, its key values to be bound; null when a lookup value
   // was Null (RunState::lookup_null) or could not be had (logged).
-  std::shared_ptr<ado::TargetSelect> BuildTarget(cShape& step);
+  std::shared_ptr<const ado::TargetSelect> BuildTarget(cShape& step);
   void TransferRecord(cShape& step);
 
   // Script host (engine/formula_use.cpp).

@@ -56,7 +56,7 @@ std::string clsProcess::CheckFormula(const std::string& Text) {
     // lookup rows when it has key conditions, else with no row at all.
     for (auto& step : *Shapes()->Collection()) {
       if (step->objType != aStorage) continue;
-      std::shared_ptr<ado::TargetSelect> select = BuildTarget(*step);
+      std::shared_ptr<const ado::TargetSelect> select = BuildTarget(*step);
       const auto* payload = std::get_if<tStorage>(&step->objElements);
       if (!select && payload) select = ado::SelectNoRow(ado::SafeIdentifier(payload->target));
       if (select) StepData::Of(*step).setTarget(std::move(select));

@@ -34,7 +34,7 @@ const tStorage& TargetPayload(const cShape& step) {
 }
 
 // The rows of a TARGET step; `data` raises when they cannot be opened.
-ado::Recordset& Rows(cShape& step) { return *StepData::Of(step).data(); }
+ado::Recordset& Rows(StepData& step) { return *step.data(); }
 
 // A step field reference, Caption([Field]), read by position as it has
 // always been: the caption is everything before the first "(", the field
@@ -64,7 +64,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 
 }  // namespace
 
-std::shared_ptr<ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
+std::shared_ptr<const ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
   RunState& run = EnsureRunState(run_);
   run.lookup_null = false;
   run.null_mapping.clear();
@@ -97,7 +97,11 @@ std::shared_ptr<ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
     // The step's last select, for its prepared text: the same table and
     // columns record after record.
     const std::shared_ptr<const ado::TargetSelect>& last = StepData::Of(step).target();
-    if (last && last->table == table && last->key_columns == columns) return last->Next(std::move(values));
+    if (last && last->table == table && last->key_columns == columns) {
+      // Without key columns the select is the same for every record.
+      if (columns.empty()) return last;
+      return last->Next(std::move(values));
+    }
     auto select = std::make_shared<ado::TargetSelect>();
     select->table = std::move(table);
     select->key_columns = std::move(columns);
@@ -110,7 +114,7 @@ std::shared_ptr<ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
 }
 
 std::string clsProcess::BuildQuery(cShape& step) {
-  std::shared_ptr<ado::TargetSelect> select = BuildTarget(step);
+  std::shared_ptr<const ado::TargetSelect> select = BuildTarget(step);
   if (!select) return std::string();
   // Without key conditions: the table's rows, as the step's query always read.
   return select->Keyed() ? select->Text() : "SELECT * FROM " + select->table;
@@ -118,6 +122,7 @@ std::string clsProcess::BuildQuery(cShape& step) {
 
 void clsProcess::TransferRecord(cShape& step) {
   RunState& run = EnsureRunState(run_);
+  StepData& data = StepData::Of(step);
   // The mapping in hand, for the failure message: the one being read and
   // written, none once it is written (a failure of the row's own Update is
   // no mapping's: the provider's message names the column). Built only when
@@ -137,11 +142,11 @@ void clsProcess::TransferRecord(cShape& step) {
   const tStorage* target = nullptr;
   try {
     target = &TargetPayload(step);
-    std::shared_ptr<ado::TargetSelect> select = BuildTarget(step);
+    std::shared_ptr<const ado::TargetSelect> select = BuildTarget(step);
     if (run.lookup_null) {
       // Nothing is written, and the step's rows select nothing, so that a
       // later step reading this one's row cannot see the previous record's.
-      StepData::Of(step).setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
+      data.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
       LogFailedRecord(run.null_mapping + " " + Translate("Lookup cannot be used with a NULL value", "clsProcess"),
                       vberr::kInvalidUseOfNull);
       CountFailure();
@@ -150,7 +155,7 @@ void clsProcess::TransferRecord(cShape& step) {
     if (!select) {
       // A lookup value that could not be had (logged by BuildTarget): the
       // record fails here, and the rows select nothing, as for a Null.
-      StepData::Of(step).setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
+      data.setTarget(ado::SelectNoRow(ado::SafeIdentifier(target->target)));
       CountFailure();
       return;
     }
@@ -158,17 +163,16 @@ void clsProcess::TransferRecord(cShape& step) {
     // A query that selects no row by construction gives no rows whatever the
     // table holds: rows opened with it before are emptied instead of asking
     // the database again.
-    StepData& data = StepData::Of(step);
     if (keyed || !data.emptyRowsFor(*select)) data.setTarget(std::move(select));
 
     const StorageOperation op = OperationOf(*target);
     if (op == StorageOperation::kUpdateInsert) {
       // Without key conditions there is no row to update: always a new one.
-      if (!keyed || Rows(step).RecordCount() == 0) Rows(step).AddNew();
+      if (!keyed || Rows(data).RecordCount() == 0) Rows(data).AddNew();
     } else if (op == StorageOperation::kInsert) {
-      Rows(step).AddNew();
+      Rows(data).AddNew();
     } else if (op == StorageOperation::kDelete) {
-      Rows(step).Delete(ado::adAffectCurrent);
+      Rows(data).Delete(ado::adAffectCurrent);
       CountSuccess(CounterKind::kDelete);
       return;
     } else if (op == StorageOperation::kLookup) {
@@ -182,7 +186,7 @@ void clsProcess::TransferRecord(cShape& step) {
       for (const tFields& mapping : *target->fields) {
         if (mapping.f_value.empty()) continue;
         try {
-          int32_t mode = Rows(step).EditMode();
+          int32_t mode = Rows(data).EditMode();
           // On an existing row the key mappings are not written; on a new
           // row every mapping with a value is.
           bool write = mode == ado::adEditAdd ||
@@ -206,7 +210,7 @@ void clsProcess::TransferRecord(cShape& step) {
             }
             value = rows->GetFields().Item(ref.field).Value();
           }
-          Rows(step).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
+          Rows(data).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
           // Written: a later failure (the row's Update) is not this mapping's.
           in_hand = nullptr;
         } catch (const VbError& e) {
@@ -217,8 +221,8 @@ void clsProcess::TransferRecord(cShape& step) {
       }
     }
 
-    int32_t mode = Rows(step).EditMode();
-    Rows(step).Update();
+    int32_t mode = Rows(data).EditMode();
+    Rows(data).Update();
     if (mode == ado::adEditAdd) {
       CountSuccess(CounterKind::kInsert);
     } else if (mode == ado::adEditInProgress) {
@@ -231,7 +235,7 @@ void clsProcess::TransferRecord(cShape& step) {
     // Classified by what was pending. When the edit mode cannot be read (no
     // row found, rows that would not open) this raises, the failure stays
     // uncounted and the caller ends the record's walk.
-    int32_t mode = Rows(step).EditMode();
+    int32_t mode = Rows(data).EditMode();
     if (mode == ado::adEditAdd) {
       CountFailure(CounterKind::kInsert);
     } else if (mode == ado::adEditInProgress) {

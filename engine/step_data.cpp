@@ -69,15 +69,21 @@ void IsolatedOnServer(ado::Connection& cn, F&& statement) {
 
 }  // namespace
 
+const char StepData::kKind = 0;
+
 StepData& StepData::Of(cShape& step) {
-  if (auto* data = dynamic_cast<StepData*>(step.attachment())) return *data;
+  StepAttachment* attached = step.attachment();
+  if (attached && attached->kind() == &kKind) return static_cast<StepData&>(*attached);
   auto data = std::make_shared<StepData>(step);
   StepData& made = *data;
   step.attach(std::move(data));
   return made;
 }
 
-StepData* StepData::Find(const cShape& step) { return dynamic_cast<StepData*>(step.attachment()); }
+StepData* StepData::Find(const cShape& step) {
+  StepAttachment* attached = step.attachment();
+  return attached && attached->kind() == &kKind ? static_cast<StepData*>(attached) : nullptr;
+}
 
 void StepData::SourceChanged() {
   query_.clear();

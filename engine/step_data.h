@@ -35,7 +35,7 @@ class StepData final : public StepAttachment {
   // The same without making one: null when the step has none yet.
   static StepData* Find(const cShape& step);
 
-  explicit StepData(cShape& step) : step_(step) {}
+  explicit StepData(cShape& step) : StepAttachment(&kKind), step_(step) {}
 
   // The step's rows (SOURCE and TARGET steps), opening its connection and
   // rows first when needed; null for every other type. Raises when they
@@ -82,6 +82,8 @@ class StepData final : public StepAttachment {
   void ConnectionChanged() override;
 
  private:
+  static const char kKind;  // StepAttachment::kind of every StepData
+
   // Closes or lets go of the rows for the next query.
   void DropRows();
   // Opens the connection and rows from the payload; null when an opening

@@ -37,10 +37,20 @@ class clsLog;
 class StepAttachment {
  public:
   virtual ~StepAttachment() = default;
+  // Says which kind of attachment this is, so that its owner layer finds
+  // its own at the cost of a comparison (it is looked for many times per
+  // record): the address of something of that layer's.
+  const void* kind() const { return kind_; }
   // The SOURCE step's text changed: rows read with the old one are stale.
   virtual void SourceChanged() = 0;
   // The step's connection was replaced by another.
   virtual void ConnectionChanged() = 0;
+
+ protected:
+  explicit StepAttachment(const void* kind) : kind_(kind) {}
+
+ private:
+  const void* kind_;
 };
 
 class cShape : public Object {

@@ -16,6 +16,7 @@ namespace veldrane {
 
 // Counts what the model tells a step's attachment.
 struct ToldAttachment : StepAttachment {
+  ToldAttachment() : StepAttachment(this) {}
   int source_changes = 0;
   int connection_changes = 0;
   void SourceChanged() override { ++source_changes; }

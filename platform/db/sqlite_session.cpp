@@ -3,10 +3,7 @@
 // column descriptions and write-back target of a query text) so that the
 // engine's per-record "SELECT * FROM T WHERE K = '42'" costs one bind and
 // one step rather than a parse and a catalogue lookup.
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <unordered_map>
 
 #include "core/text.h"
@@ -15,6 +12,8 @@
 #include "platform/db/held_savepoints.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
+#include "platform/db/sqlite_catalog.h"
+#include "platform/db/sqlite_open.h"
 #include "platform/db/sqlite_stream.h"
 #include "platform/db/sqlite_values.h"
 #include "platform/db/target_locator.h"
@@ -45,7 +44,7 @@ bool IsSchemaChange(std::string_view sql) {
          IEquals(first, "DETACH");
 }
 
-class SqliteSession : public ProviderSession, private TableCatalog {
+class SqliteSession : public ProviderSession {
  public:
   SqliteSession(sqlite3* db, std::string path, bool read_only)
       : db_(db), path_(std::move(path)), file_(CanonicalFile(path_)), identity_(FileIdentity(path_, read_only)) {}
@@ -333,8 +332,6 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     return plan.stmt;
   }
 
-  struct TableInfo;
-
   // The text of the last INSERT or UPDATE and what it was built for: a run
   // of AddNew/Update writes the same columns over and over.
   // Where an inserted row's value of a returning column comes from.
@@ -344,7 +341,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     std::string table;
     std::vector<std::string> columns;  // set columns, then key columns
     sqlite3_stmt* stmt = nullptr;      // valid while generation_ is unchanged
-    const TableInfo* info = nullptr;
+    const SqliteTableInfo* info = nullptr;
     uint64_t generation = 0;
     // Inserts: the shape of write `returned` and `read_back` were worked out for.
     uint64_t shape = 0;
@@ -359,7 +356,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
 
   // How an insert of `write` learns each returning column's stored value.
   void DescribeReturned(LastWrite& last, const RowWrite& write) {
-    const TableInfo& info = *last.info;
+    const SqliteTableInfo& info = *last.info;
     last.returned.assign(write.returning.size(), Returned::AsWritten);
     std::string unknown;
     for (size_t i = 0; i < write.returning.size(); ++i) {
@@ -404,7 +401,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     }
     if (same) return last;  // every parameter is bound again by the caller
     last.generation = 0;  // until the statement below is ready
-    last.info = &Table(write.target->table);
+    last.info = &catalog_.Table(write.target->table);
     last.stmt = Statement(insert ? BuildInsertSql(write, Placeholder, false) : BuildUpdateSql(write, Placeholder, false));
     last.table = write.target->table;
     last.columns = write.set_columns;
@@ -412,16 +409,6 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     last.generation = generation_;
     return last;
   }
-
-  struct TableInfo {
-    std::vector<std::string> columns;  // in table order
-    std::vector<std::string> primary_key;  // in key order
-    std::string rowid_name;            // "rowid", "_rowid_" or "oid"; empty: WITHOUT ROWID
-    std::string rowid_alias;           // the INTEGER PRIMARY KEY column, which is the rowid
-    std::vector<std::string> filled_by_database;  // columns with a default or a generated value
-    bool triggers = false;             // the table has triggers
-    TableFacts facts;                  // what the target locator needs
-  };
 
   std::optional<Rowset> QueryLiteral(std::string_view sql, bool updatable) {
     PlanMap& plans = plans_[updatable ? 1 : 0];
@@ -482,7 +469,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
   void FindTarget(std::string_view sql, Plan& plan, const std::vector<std::string>& tables) {
     std::vector<ColumnOrigin> origins(plan.columns.size());
     for (size_t i = 0; i < origins.size(); ++i) origins[i] = {tables[i], plan.columns[i].base_column};
-    TargetLocation where = LocateTarget(sql, plan.columns, origins, *this);
+    TargetLocation where = LocateTarget(sql, plan.columns, origins, catalog_);
     if (where.locators.empty()) {
       plan.target = std::move(where.target);
       return;
@@ -501,68 +488,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     for (size_t i = visible; i < all.size(); ++i) plan.columns.push_back(all[i]);
     MarkLocators(plan.columns, where.locators);
     origins.resize(plan.columns.size());
-    plan.target = LocateTarget(sql, plan.columns, origins, *this).target;
-  }
-
-  const TableInfo& Table(const std::string& qualified) {
-    auto it = table_info_.find(qualified);
-    if (it != table_info_.end()) return it->second;
-    TableInfo info;
-    size_t dot = qualified.find("\".\"");
-    std::string schema = qualified.substr(0, dot + 1);
-    std::string table = qualified.substr(dot + 2);
-    sqlite3_stmt* stmt = Statement("PRAGMA " + schema + ".table_xinfo(" + table + ")");
-    std::vector<std::pair<int, std::string>> pk;
-    std::string pk_type;
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
-      int order = sqlite3_column_int(stmt, 5);
-      // A default or a generated value is known only to the database.
-      if (sqlite3_column_type(stmt, 4) != SQLITE_NULL || sqlite3_column_int(stmt, 6) != 0) {
-        info.filled_by_database.push_back(name);
-      }
-      info.columns.push_back(name);
-      if (order > 0) {
-        pk.emplace_back(order, name);
-        const unsigned char* type = sqlite3_column_text(stmt, 2);
-        pk_type = type ? reinterpret_cast<const char*>(type) : "";
-      }
-    }
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) throw Failure(rc);
-    std::sort(pk.begin(), pk.end());
-    for (auto& [order, name] : pk) info.primary_key.push_back(name);
-    // A trigger may change the row just written: then it is always read back.
-    std::string bare = ReplaceAll(table.substr(1, table.size() - 2), "\"\"", "\"");
-    sqlite3_stmt* triggers = Statement("SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1 "
-                                       "UNION ALL SELECT 1 FROM " + schema + ".sqlite_master "
-                                       "WHERE type = 'trigger' AND tbl_name = ?1");
-    sqlite3_bind_text(triggers, 1, bare.data(), static_cast<int>(bare.size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(triggers);
-    sqlite3_reset(triggers);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
-    info.triggers = rc == SQLITE_ROW;
-    for (std::string_view candidate : {"rowid", "_rowid_", "oid"}) {
-      bool taken = false;
-      for (const std::string& c : info.columns) taken = taken || IEquals(c, candidate);
-      if (taken) continue;
-      sqlite3_stmt* probe = nullptr;
-      std::string sql = "SELECT " + std::string(candidate) + " FROM " + qualified + " LIMIT 0";
-      if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &probe, nullptr) == SQLITE_OK) info.rowid_name = candidate;
-      sqlite3_finalize(probe);
-      break;
-    }
-    // Only a single column declared exactly INTEGER is the rowid itself.
-    if (pk.size() == 1 && IEquals(pk_type, "INTEGER") && !info.rowid_name.empty()) info.rowid_alias = pk[0].second;
-    info.facts.qualified = qualified;
-    info.facts.key = info.primary_key;
-    // WITHOUT ROWID tables are found by their key, which they always have.
-    info.facts.locators = info.rowid_name.empty() ? info.primary_key : std::vector<std::string>{info.rowid_name};
-    return table_info_.emplace(qualified, std::move(info)).first->second;
-  }
-
-  const TableFacts& Facts(const std::string& table) override { return Table(table).facts;
+    plan.target = LocateTarget(sql, plan.columns, origins, catalog_).target;
   }
 
   // Reads all rows. Returns false, with the cached plans dropped, when the
@@ -695,7 +621,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
   void ForgetSchema() {
     plans_[0].clear();
     plans_[1].clear();
-    table_info_.clear();
+    catalog_.Forget();
     ++generation_;
   }
 
@@ -703,24 +629,6 @@ class SqliteSession : public ProviderSession, private TableCatalog {
     int primary = rc & 0xFF;
     int32_t number = primary == SQLITE_CONSTRAINT ? vberr::kProviderIntegrityViolation : vberr::kProviderCommandError;
     return VbError(number, sqlite3_errmsg(db_), "SQLite");
-  }
-
-  // The database file's canonical path, which other connections to it share;
-  // empty for a private database.
-  static std::string CanonicalFile(const std::string& path) {
-    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) return std::string();
-    std::error_code ec;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : canonical.string();
-  }
-
-  // The file by device and inode (links and other spellings of its path
-  // name it too), marked when read-only: a writer must not share it.
-  static std::string FileIdentity(const std::string& path, bool read_only) {
-    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) return std::string();
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return std::string();
-    return "SQLite:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + (read_only ? ":ro" : "");
   }
 
   sqlite3* db_;
@@ -732,7 +640,7 @@ class SqliteSession : public ProviderSession, private TableCatalog {
   HeldSavepoints held_;  // savepoints begun but not yet sent
   PlanMap plans_[2];  // read-only, updatable
   std::vector<std::string> key_text_;  // the bound key values of the last QueryTarget
-  std::unordered_map<std::string, TableInfo> table_info_;
+  SqliteCatalog catalog_{db_};
   LastWrite last_insert_;
   LastWrite last_update_;
   uint64_t generation_ = 1;  // changes when cached statements or table facts are dropped
@@ -740,45 +648,8 @@ class SqliteSession : public ProviderSession, private TableCatalog {
 
 }  // namespace
 
-std::unique_ptr<ProviderSession> OpenSqliteSession(const ConnectionString& cs, std::string_view, std::string_view) {
-  std::optional<std::string> path = cs.Get({"Data Source", "DataSource", "Database", "Filename"});
-  if (!path || path->empty()) {
-    throw VbError(adoerr::kProviderFailure, "No Data Source given: the connection string names no database file",
-                  "SQLite");
-  }
-  std::string mode = ToLowerAscii(cs.Get({"Mode"}).value_or(""));
-  bool create = Contains(mode, "create");
-  bool read_only = mode == "read";
-  int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  if (create) flags |= SQLITE_OPEN_CREATE;
-  bool memory = *path == ":memory:";
-  struct stat st{};
-  if (!memory && !create && ::stat(path->c_str(), &st) != 0) {
-    throw VbError(adoerr::kProviderFailure, "Could not find file '" + *path + "'.", "SQLite");
-  }
-  sqlite3* db = nullptr;
-  // One connection is used by one thread at a time: SQLite's own locking
-  // around every call would only cost time.
-  flags |= SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(path->c_str(), &db, flags, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string message = db ? sqlite3_errmsg(db) : "out of memory";
-    sqlite3_close_v2(db);
-    throw VbError(adoerr::kProviderFailure, message + ": '" + *path + "'", "SQLite");
-  }
-  sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, 5000);
-  // A file that is not a database opens without complaint; reading the
-  // catalogue finds out now rather than at the first query.
-  char* message = nullptr;
-  rc = sqlite3_exec(db, "PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message);
-  if (rc != SQLITE_OK) {
-    std::string text = message ? message : sqlite3_errmsg(db);
-    sqlite3_free(message);
-    sqlite3_close_v2(db);
-    throw VbError(adoerr::kProviderFailure, text + ": '" + *path + "'", "SQLite");
-  }
-  return std::make_unique<SqliteSession>(db, *path, read_only);
+std::unique_ptr<ProviderSession> MakeSqliteSession(sqlite3* db, std::string path, bool read_only) {
+  return std::make_unique<SqliteSession>(db, std::move(path), read_only);
 }
 
 }  // namespace veldrane::ado
