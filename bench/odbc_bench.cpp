@@ -311,7 +311,7 @@ std::string ScrubbedForPrint(const std::string& conn) {
 }  // namespace veldrane::bench
 
 int main(int argc, char** argv) {
-  veldrane::bench::Options o;  // NOLINT
+  veldrane::bench::Options o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&]() -> std::string {
@@ -332,11 +332,11 @@ int main(int argc, char** argv) {
   }
   try {
     return veldrane::bench::Main(o);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "veldrane-bench-odbc: %s\n", e.what());
-    return 1;
   } catch (const veldrane::VbError& e) {
     std::fprintf(stderr, "veldrane-bench-odbc: %s\n", e.description().c_str());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "veldrane-bench-odbc: %s\n", e.what());
     return 1;
   }
 }
