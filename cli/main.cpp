@@ -15,6 +15,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "history/veldrane_data.h"
+#include "platform/db/odbc_connect.h"
 #include "platform/host/prompts.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +25,16 @@ int main(int argc, char** argv) {
   // the user, otherwise its messages go to standard error and questions
   // are cancelled.
   if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) {
-    veldrane::host::SetCurrentPrompts(std::make_shared<veldrane::host::TerminalPrompts>(std::cin, std::cerr));
+    // The dialog offers the ODBC drivers and data sources installed here.
+    veldrane::host::OdbcChoices odbc;
+    odbc.drivers = [] { return veldrane::ado::InstalledOdbcDrivers(); };
+    odbc.data_sources = [] {
+      std::vector<std::pair<std::string, std::string>> out;
+      for (const auto& s : veldrane::ado::InstalledOdbcDataSources()) out.emplace_back(s.name, s.driver);
+      return out;
+    };
+    veldrane::host::SetCurrentPrompts(
+        std::make_shared<veldrane::host::TerminalPrompts>(std::cin, std::cerr, std::move(odbc)));
   } else {
     veldrane::host::SetCurrentPrompts(std::make_shared<veldrane::host::NonInteractivePrompts>(std::cerr));
   }

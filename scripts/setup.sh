@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
           libsqlite3-dev libpugixml-dev libpq-dev postgresql
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          libcpp-httplib-dev nlohmann-json3-dev chromium)
+          libcpp-httplib-dev nlohmann-json3-dev chromium
+          unixodbc-dev odbc-mariadb mariadb-server odbc-postgresql libsqliteodbc)
 # The designer's browser tests run on Node.js; a machine that has none gets
 # Debian's.
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi

@@ -31,7 +31,7 @@ class ExampleDocument : public ::testing::TestWithParam<const char*> {};
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleDocument,
                          ::testing::Values("customers_upsert.xml", "lookup_then_write.xml", "delete_orders.xml",
-                                           "decision_flow.xml"),
+                                           "decision_flow.xml", "customers_to_mariadb.xml"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            return name.substr(0, name.find('.'));

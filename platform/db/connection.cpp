@@ -2,6 +2,7 @@
 #include "core/text.h"
 #include "platform/db/ado.h"
 #include "platform/db/connection_string.h"
+#include "platform/db/odbc_connect.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_text.h"
 
@@ -9,7 +10,7 @@ namespace veldrane::ado {
 
 namespace {
 
-enum class ProviderKind { Sqlite, Postgres, Persist, Unknown };
+enum class ProviderKind { Sqlite, Postgres, Odbc, Persist, Unknown };
 
 ProviderKind KindOf(std::string_view provider) {
   if (provider.empty() || IEquals(provider, "SQLite") || IEquals(provider, "SQLite.1") ||
@@ -17,8 +18,18 @@ ProviderKind KindOf(std::string_view provider) {
     return ProviderKind::Sqlite;
   }
   if (IEquals(provider, "PostgreSQL") || IEquals(provider, "PostgreSQL.1")) return ProviderKind::Postgres;
+  if (IEquals(provider, "MSDASQL") || IEquals(provider, "MSDASQL.1")) return ProviderKind::Odbc;
   if (IEquals(provider, "MSPersist")) return ProviderKind::Persist;
   return ProviderKind::Unknown;
+}
+
+// True when `text` parses, names no provider and holds ODBC keys.
+bool OdbcKeysOnly(std::string_view text) {
+  try {
+    return IsOdbcWithoutProvider(ConnectionString::Parse(text));
+  } catch (const VbError&) {
+    return false;  // Open reports the malformation
+  }
 }
 
 }  // namespace
@@ -65,9 +76,12 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   errors_->Clear();
   try {
     class ConnectionString cs = ado::ConnectionString::Parse(connection_string_);
-    switch (KindOf(cs.Provider())) {
+    // A string of ODBC keys alone (DSN=, FILEDSN=, Driver=) is ODBC's, as
+    // OLE DB takes it.
+    switch (IsOdbcWithoutProvider(cs) ? ProviderKind::Odbc : KindOf(cs.Provider())) {
       case ProviderKind::Sqlite: session_ = OpenSqliteSession(cs, user, password); break;
       case ProviderKind::Postgres: session_ = OpenPostgresSession(cs, user, password); break;
+      case ProviderKind::Odbc: session_ = OpenOdbcSession(cs, user, password); break;
       case ProviderKind::Persist: break;
       case ProviderKind::Unknown:
         throw VbError(vberr::kProviderNotFound,
@@ -104,7 +118,7 @@ void Connection::SetConnectionString(std::string connection_string) {
   if (open_) throw Fail(VbError(vberr::kObjectOpen, {}, "ADODB"));
   connection_string_ = std::move(connection_string);
   provider_ = ProviderNameOf(connection_string_);
-  if (provider_.empty()) provider_ = "SQLite";
+  if (provider_.empty()) provider_ = OdbcKeysOnly(connection_string_) ? "MSDASQL" : "SQLite";
 }
 
 int32_t Connection::CursorLocation() const { return cursor_location_; }

@@ -62,6 +62,27 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
       if (!closed) Malformed(text, open, "an unterminated quoted value");
       while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
       if (i < n && text[i] != ';') Malformed(text, i, "text after a quoted value");
+    } else if (i < n && text[i] == '{') {
+      // An ODBC value in braces may hold ";" ("PWD={a;b}", "}}" for "}"):
+      // kept with its braces, as the driver manager reads it.
+      size_t open = i++;
+      bool closed = false;
+      while (i < n) {
+        if (text[i] == '}') {
+          if (i + 1 < n && text[i + 1] == '}') {
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        ++i;
+      }
+      if (!closed) Malformed(text, open, "an unterminated value in braces");
+      value = std::string(text.substr(open, i - open));
+      while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+      if (i < n && text[i] != ';') Malformed(text, i, "text after a value in braces");
     } else {
       size_t value_start = i;
       while (i < n && text[i] != ';') ++i;

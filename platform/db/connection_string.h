@@ -1,6 +1,7 @@
 // Connection strings as OLE DB writes them: `key=value` pairs separated by
 // ";", keys compared without regard to case and trimmed, values trimmed or
-// quoted with "..." or '...' (a doubled quote inside stands for one).
+// quoted with "..." or '...' (a doubled quote inside stands for one), or
+// in ODBC braces {...} kept as written (so that "PWD={a;b}" stays one value).
 // A malformed string raises -2147217805 with the position of the fault.
 #pragma once
 

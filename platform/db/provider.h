@@ -184,6 +184,8 @@ std::unique_ptr<ProviderSession> OpenSqliteSession(const ConnectionString& cs, s
                                                    std::string_view password);
 std::unique_ptr<ProviderSession> OpenPostgresSession(const ConnectionString& cs, std::string_view user,
                                                      std::string_view password);
+std::unique_ptr<ProviderSession> OpenOdbcSession(const ConnectionString& cs, std::string_view user,
+                                                 std::string_view password);
 
 // Builds the INSERT / UPDATE / DELETE text shared by the SQL providers;
 // `placeholder(i)` gives the i-th (0-based) parameter marker.

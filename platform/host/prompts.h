@@ -14,6 +14,7 @@
 
 #include <deque>
 #include <iosfwd>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,9 +70,17 @@ class Prompts {
 
 // Asks on a terminal: reads answers from `in`, writes questions to `out`.
 // End of input cancels the question being asked.
+// What the machine's ODBC driver manager offers the data-link dialog:
+// the installed drivers and the data sources (name, driver). Supplied by
+// the host, which reaches the driver manager; empty lists when unset.
+struct OdbcChoices {
+  std::function<std::vector<std::string>()> drivers;
+  std::function<std::vector<std::pair<std::string, std::string>>()> data_sources;
+};
+
 class TerminalPrompts : public Prompts {
  public:
-  TerminalPrompts(std::istream& in, std::ostream& out);
+  TerminalPrompts(std::istream& in, std::ostream& out, OdbcChoices odbc = {});
   int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
   std::string InputBox(const std::string& prompt, const std::string& title, const std::string& default_text) override;
   std::optional<std::string> PromptNew() override;
@@ -81,9 +90,12 @@ class TerminalPrompts : public Prompts {
   std::optional<std::string> ReadLine();
   std::optional<std::string> Ask(const std::string& question, const std::string& default_value);
   std::optional<std::string> RunDataLink(const std::string& current);
+  // The ODBC page: a data source or a driver, then what it needs.
+  std::optional<std::string> RunOdbcForm(const std::string& current, bool same_provider);
 
   std::istream& in_;
   std::ostream& out_;
+  OdbcChoices odbc_;
 };
 
 // For processes without a user: writes each message to `out` and answers it

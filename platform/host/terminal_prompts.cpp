@@ -1,7 +1,8 @@
 // The terminal face of the prompts: message boxes, input boxes and the
-// data-link dialog as questions on a terminal. The dialog knows the two
-// providers a user can build a string for (SQLite and PostgreSQL) and lets
-// any other string be edited as text.
+// data-link dialog as questions on a terminal. The dialog knows the
+// providers a user can build a string for (SQLite, PostgreSQL, and ODBC
+// through an installed driver or data source: terminal_odbc_link.cpp) and
+// lets any other string be edited as text.
 #include <istream>
 #include <ostream>
 
@@ -55,7 +56,8 @@ std::string TrimLine(std::string line) {
 
 }  // namespace
 
-TerminalPrompts::TerminalPrompts(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+TerminalPrompts::TerminalPrompts(std::istream& in, std::ostream& out, OdbcChoices odbc)
+    : in_(in), out_(out), odbc_(std::move(odbc)) {}
 
 std::optional<std::string> TerminalPrompts::ReadLine() {
   std::string line;
@@ -137,7 +139,12 @@ std::optional<std::string> TerminalPrompts::RunDataLink(const std::string& curre
     out_ << "  " << i + 1 << ") " << forms[i].label << "\n";
     if (IEquals(current_provider, forms[i].provider)) chosen_default = i + 1;
   }
-  const size_t text_choice = forms.size() + 1;
+  const size_t odbc_choice = forms.size() + 1;
+  out_ << "  " << odbc_choice << ") ODBC (an installed driver or data source)\n";
+  bool current_odbc = IEquals(current_provider, "MSDASQL") || IEquals(current_provider, "MSDASQL.1") ||
+                      (current_provider.empty() && (FindPart(parts, "DSN") || FindPart(parts, "Driver")));
+  if (current_odbc) chosen_default = odbc_choice;
+  const size_t text_choice = odbc_choice + 1;
   if (!current.empty()) {
     out_ << "  " << text_choice << ") Edit the connection string as text\n";
     if (chosen_default == 0) chosen_default = text_choice;
@@ -152,10 +159,11 @@ std::optional<std::string> TerminalPrompts::RunDataLink(const std::string& curre
     for (size_t i = 0; i < forms.size(); ++i) {
       if (IEquals(*answer, forms[i].provider)) choice = i + 1;
     }
+    if (IEquals(*answer, "ODBC") || IEquals(*answer, "MSDASQL")) choice = odbc_choice;
     if (*answer == std::to_string(text_choice) && !current.empty()) choice = text_choice;
     if (choice == 0 && answer->size() == 1 && (*answer)[0] >= '1' && (*answer)[0] <= '9') {
       size_t n = static_cast<size_t>((*answer)[0] - '0');
-      if (n <= forms.size()) choice = n;
+      if (n <= odbc_choice) choice = n;
     }
     if (choice == 0) out_ << "Please choose one of the numbers above.\n";
   }
@@ -165,6 +173,8 @@ std::optional<std::string> TerminalPrompts::RunDataLink(const std::string& curre
     if (!text) return std::nullopt;
     return *text;
   }
+
+  if (choice == odbc_choice) return RunOdbcForm(current, current_odbc);
 
   const ProviderForm& form = forms[choice - 1];
   bool same_provider = IEquals(current_provider, form.provider);

@@ -82,6 +82,40 @@ TEST(TerminalPrompts, DataLinkEditOffersCurrentValuesAndKeepsOtherKeys) {
   EXPECT_EQ(other, "Provider=SLXOLEDB.1;Data Source=crm2");
 }
 
+// The ODBC page, with the lists a driver manager might give.
+struct OdbcTerminal {
+  explicit OdbcTerminal(std::string input)
+      : in(std::move(input)),
+        prompts(in, out,
+                {[] { return std::vector<std::string>{"MariaDB Unicode", "SQLite3"}; },
+                 [] { return std::vector<std::pair<std::string, std::string>>{{"crm", "MariaDB Unicode"}}; }}) {}
+  std::istringstream in;
+  std::ostringstream out;
+  TerminalPrompts prompts;
+};
+
+TEST(TerminalPrompts, DataLinkBuildsOdbcStringsFromInstalledSourcesAndDrivers) {
+  OdbcTerminal dsn("ODBC\n1\nann\nsecret\n");
+  EXPECT_EQ(dsn.prompts.PromptNew().value_or("?"), "Provider=MSDASQL;DSN=crm;UID=ann;PWD=secret");
+  EXPECT_NE(dsn.out.str().find("1) crm (MariaDB Unicode)"), std::string::npos) << dsn.out.str();
+
+  OdbcTerminal driver("3\nMariaDB Unicode\ndb1\n\nshop\nbob\n\n");
+  EXPECT_EQ(driver.prompts.PromptNew().value_or("?"),
+            "Provider=MSDASQL;Driver={MariaDB Unicode};Server=db1;Database=shop;UID=bob");
+
+  // Editing keeps the password without showing it, and keys the page does not ask.
+  std::string conn = "Provider=MSDASQL;DSN=crm;UID=ann;PWD=s3cret-pw;OPTION=3";
+  OdbcTerminal edit("\n\ncarl\n\n");
+  ASSERT_TRUE(edit.prompts.PromptEdit(conn));
+  EXPECT_EQ(conn, "Provider=MSDASQL;DSN=crm;UID=carl;PWD=s3cret-pw;OPTION=3");
+  EXPECT_EQ(edit.out.str().find("s3cret-pw]"), std::string::npos) << edit.out.str();
+
+  // Nothing installed: the string is written as text.
+  Terminal none("3\nProvider=MSDASQL;DSN=elsewhere\n");
+  EXPECT_EQ(none.prompts.PromptNew().value_or("?"), "Provider=MSDASQL;DSN=elsewhere");
+  EXPECT_NE(none.out.str().find("No ODBC driver"), std::string::npos);
+}
+
 TEST(NonInteractivePrompts, WritesMessagesAndCancelsQuestions) {
   std::ostringstream err;
   NonInteractivePrompts prompts(err);
