@@ -44,6 +44,10 @@ inline bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// Appends code point `cp` encoded in UTF-8; a lone surrogate becomes three
+// bytes, as UTF-16 text that holds one keeps it.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Replaces every occurrence of `from` (non-empty) by `to`.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "core/object.h"
+#include "core/text.h"
 #include "core/variant.h"
 #include "core/vb_error.h"
 #include "vbscript/builtins.h"
@@ -81,8 +82,8 @@ std::string FromUtf16(std::u16string_view s);
 // Decodes the character at byte `i` and advances `i`; a malformed byte is
 // taken as the code point of that byte, so no input is ever lost.
 char32_t DecodeAt(std::string_view s, size_t& i);
-// Appends `cp` encoded in UTF-8 (lone surrogates as three bytes).
-void AppendUtf8(std::string& out, char32_t cp);
+// Appends `cp` encoded in UTF-8 (core/text.h).
+using veldrane::AppendUtf8;
 
 // ---------------------------------------------------------------------------
 // Case
