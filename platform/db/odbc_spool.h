@@ -10,12 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/db/spool_file.h"
+
 namespace veldrane::ado {
 
 class OdbcSpool {
  public:
   OdbcSpool() = default;
-  ~OdbcSpool();
   OdbcSpool(const OdbcSpool&) = delete;
   OdbcSpool& operator=(const OdbcSpool&) = delete;
 
@@ -31,16 +32,8 @@ class OdbcSpool {
   SQLLEN ReadValue(const char** data);
 
  private:
-  void Flush();
-  void Need(size_t n);  // makes n more bytes available at read_buffer_[read_pos_]
-
-  int fd_ = -1;               // opened on first flush
-  std::string write_buffer_;  // appended, not yet in the file
-  uint64_t file_size_ = 0;
+  SpoolFile file_{"ODBC"};
   size_t rows_ = 0;
-  uint64_t read_offset_ = 0;  // of the file, after read_buffer_
-  std::string read_buffer_;
-  size_t read_pos_ = 0;
 };
 
 }  // namespace veldrane::ado

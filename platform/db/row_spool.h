@@ -13,6 +13,7 @@
 
 #include "core/variant.h"
 #include "platform/db/provider.h"
+#include "platform/db/spool_file.h"
 
 namespace veldrane::ado {
 
@@ -27,7 +28,6 @@ struct SqliteCell {
 class RowSpool {
  public:
   RowSpool() = default;
-  ~RowSpool();
   RowSpool(const RowSpool&) = delete;
   RowSpool& operator=(const RowSpool&) = delete;
 
@@ -42,17 +42,8 @@ class RowSpool {
   bool ReadRow(Variant* row, const std::vector<ColumnInfo>& columns);
 
  private:
-  void Flush();
-  // Makes `n` more bytes available at read_buffer_[read_pos_].
-  void Need(size_t n);
-
-  int fd_ = -1;                 // opened on first use
-  std::string write_buffer_;    // appended, not yet in the file
-  uint64_t file_size_ = 0;
+  SpoolFile file_{"SQLite"};
   size_t rows_ = 0;
-  uint64_t read_offset_ = 0;    // of the file, after read_buffer_
-  std::string read_buffer_;
-  size_t read_pos_ = 0;
   size_t rows_read_ = 0;
 };
 
