@@ -89,6 +89,7 @@ void StepData::SourceChanged() {
   query_.clear();
   target_.reset();
   rows_.reset();
+  ++generation_;  // the rows read so far are not the step's any more
 }
 
 void StepData::ConnectionChanged() {

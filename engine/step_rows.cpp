@@ -21,14 +21,18 @@ class StepRows : public Object {
  public:
   explicit StepRows(std::shared_ptr<cShape> step) { Point(std::move(step)); }
   void Point(std::shared_ptr<cShape> step) {
+    StepData& data = StepData::Of(*step);
+    // The same step whose rows were not discarded since: nothing to point
+    // anew (a SOURCE step, record after record).
+    if (step_ == step && generation_ == data.dataGeneration()) return;
     rows_.reset();
-    generation_ = StepData::Of(*step).dataGeneration();
+    generation_ = data.dataGeneration();
     // Kept as the step has it: a TARGET step's select in parts costs no text.
-    target_ = StepData::Of(*step).target();
+    target_ = data.target();
     if (target_) {
       query_.clear();
     } else {
-      query_ = StepData::Of(*step).query();
+      query_ = data.query();
     }
     step_ = std::move(step);
   }
