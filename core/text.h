@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,14 @@ inline bool Contains(std::string_view text, std::string_view part) {
 // Appends code point `cp` encoded in UTF-8; a lone surrogate becomes three
 // bytes, as UTF-16 text that holds one keeps it.
 void AppendUtf8(std::string& out, char32_t cp);
+
+// A hash for maps keyed by text that are searched with a string_view, so
+// that a look-up makes no string: unordered_map<std::string, T, TextHash,
+// std::equal_to<>>.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
 
 // Replaces every occurrence of `from` (non-empty) by `to`.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);

@@ -219,7 +219,7 @@ void Interpreter::AddObject(std::string_view name, const Variant& object) {
 
 std::shared_ptr<const CompiledBlock> Interpreter::CompileCode(std::string_view code, const Proc* scope) {
   if (!scope) {
-    auto it = code_cache_.find(std::string(code));
+    auto it = code_cache_.find(code);
     if (it != code_cache_.end()) return it->second;
   }
   auto source = std::make_shared<const SourceText>(code);
@@ -235,7 +235,7 @@ std::shared_ptr<const CompiledBlock> Interpreter::CompileCode(std::string_view c
 
 std::shared_ptr<const Interpreter::CompiledExpr> Interpreter::CompileExpr(std::string_view text, const Proc* scope) {
   if (!scope) {
-    auto it = expr_cache_.find(std::string(text));
+    auto it = expr_cache_.find(text);
     if (it != expr_cache_.end()) return it->second;
   }
   auto compiled = std::make_shared<CompiledExpr>();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/object.h"
+#include "core/text.h"
 #include "vbscript/code.h"
 #include "vbscript/nodes.h"
 
@@ -101,8 +102,8 @@ class Interpreter {
 
   NameMap<std::unique_ptr<Cell>> cells_;
   std::vector<std::shared_ptr<const void>> retired_;
-  std::unordered_map<std::string, std::shared_ptr<const CompiledBlock>> code_cache_;
-  std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>> expr_cache_;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledBlock>, TextHash, std::equal_to<>> code_cache_;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledExpr>, TextHash, std::equal_to<>> expr_cache_;
   std::shared_ptr<ErrObject> err_;
   ObjectRef global_object_;
   std::vector<const VbArray*> locked_arrays_;  // see IsLocked

@@ -301,10 +301,6 @@ class SqliteSession : public ProviderSession {
     uint64_t stmt_generation = 0;
   };
   // Plans by query text (heterogeneous lookup: a text is not copied to be found).
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
   using PlanMap = std::unordered_map<std::string, Plan, TextHash, std::equal_to<>>;
 
   // The plan's columns and target for `rows`. Columns whose types the values
