@@ -183,10 +183,17 @@ void clsProcess::TransferRecord(cShape& step) {
     // "Update", and any other operation name, update the first row found.
 
     if (target->fields) {
+      // Between two formulas nothing runs that could change a step's rows:
+      // the target's rows and the last source step read are looked up once
+      // and again after each formula.
+      ado::Recordset* rows = nullptr;
+      std::string_view source_caption;
+      ado::Recordset* source_rows = nullptr;
       for (const tFields& mapping : *target->fields) {
         if (mapping.f_value.empty()) continue;
         try {
-          int32_t mode = Rows(data).EditMode();
+          if (!rows) rows = &Rows(data);
+          int32_t mode = rows->EditMode();
           // On an existing row the key mappings are not written; on a new
           // row every mapping with a value is.
           bool write = mode == ado::adEditAdd ||
@@ -195,22 +202,31 @@ void clsProcess::TransferRecord(cShape& step) {
           Variant value;
           in_hand = &mapping;
           if (StartsWith(mapping.f_value, "FORMULA")) {
+            rows = nullptr;
+            source_rows = nullptr;
             value = EvaluateValue(mapping.f_value);
+            rows = &Rows(data);
           } else {
             StepFieldReference ref = ParseStepFieldReference(mapping.f_value, mapping.f_name);
-            std::shared_ptr<cShape>* source = mStepsByCaption ? mStepsByCaption->Find(ref.caption) : nullptr;
-            if (!source) {
-              throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: no step is captioned '" +
-                                                     std::string(ref.caption) + "'");
+            if (!source_rows || ref.caption != source_caption) {
+              source_rows = nullptr;
+              std::shared_ptr<cShape>* source = mStepsByCaption ? mStepsByCaption->Find(ref.caption) : nullptr;
+              if (!source) {
+                throw VbError(vberr::kInvalidCall, "Invalid procedure call or argument: no step is captioned '" +
+                                                       std::string(ref.caption) + "'");
+              }
+              // Held by the step for as long as this record's mappings run.
+              std::shared_ptr<ado::Recordset> source_data = StepData::Of(**source).data();
+              if (!source_data) {
+                throw VbError(vberr::kObjectNotSet,
+                              "Object variable not set: step '" + std::string(ref.caption) + "' has no rows");
+              }
+              source_rows = source_data.get();
+              source_caption = ref.caption;
             }
-            std::shared_ptr<ado::Recordset> rows = StepData::Of(**source).data();
-            if (!rows) {
-              throw VbError(vberr::kObjectNotSet,
-                            "Object variable not set: step '" + std::string(ref.caption) + "' has no rows");
-            }
-            value = rows->GetFields().Item(ref.field).Value();
+            value = source_rows->GetFields().Item(ref.field).Value();
           }
-          Rows(data).GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
+          rows->GetFields().Item(std::string_view(mapping.f_name)).SetValue(value);
           // Written: a later failure (the row's Update) is not this mapping's.
           in_hand = nullptr;
         } catch (const VbError& e) {

@@ -39,6 +39,11 @@ class StepRows : public Object {
   std::string TypeName() const override { return "Recordset"; }
   Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return Rows().Invoke(name, kind, args); }
   std::vector<Variant> Enumerate() override { return Rows().Enumerate(); }
+  // Invoke("", Get, {field}), resolved: Fields.Item(field).Value.
+  Variant FieldValue(std::string_view field) {
+    Rows();
+    return rows_->GetFields().Item(field).Value();
+  }
 
  private:
   // Raises, as `data` does, when the rows cannot be opened.
@@ -78,6 +83,10 @@ ObjectRef StepDataRows::StandIn(const std::shared_ptr<cShape>& step) { return st
 
 void StepDataRows::Point(Object& stand_in, const std::shared_ptr<cShape>& step) {
   static_cast<StepRows&>(stand_in).Point(step);
+}
+
+Variant StepDataRows::FieldValue(Object& stand_in, std::string_view field) {
+  return static_cast<StepRows&>(stand_in).FieldValue(field);
 }
 
 }  // namespace veldrane

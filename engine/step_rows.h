@@ -15,6 +15,7 @@ class StepDataRows final : public StepRowsSource {
   bool Connected(const cShape& step) override;
   ObjectRef StandIn(const std::shared_ptr<cShape>& step) override;
   void Point(Object& stand_in, const std::shared_ptr<cShape>& step) override;
+  Variant FieldValue(Object& stand_in, std::string_view field) override;
 };
 
 }  // namespace veldrane

@@ -22,7 +22,9 @@
 #include "model/c_shape.h"
 #include "model/c_shapes.h"
 #include "platform/db/ado.h"
+#include "vbscript/lexer.h"
 #include "vbscript/script_control.h"
+#include "vbscript/script_errors.h"
 
 namespace veldrane {
 
@@ -65,7 +67,52 @@ bool LeavesEngineAsItWas(std::string_view expression) {
   return true;
 }
 
+// A lookup expression that only reads a step's field, Name("Field"): a
+// plain script name, then one string literal without doubled quotes.
+struct FieldRead {
+  std::string_view name;
+  std::string_view field;
+};
+
+bool ParseFieldRead(std::string_view text, FieldRead& read) {
+  size_t i = 0;
+  auto blanks = [&] {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  };
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  blanks();
+  size_t start = i;
+  if (i == text.size() || !letter(text[i])) return false;
+  while (i < text.size() && (letter(text[i]) || (text[i] >= '0' && text[i] <= '9') || text[i] == '_')) ++i;
+  read.name = text.substr(start, i - start);
+  blanks();
+  if (i == text.size() || text[i++] != '(') return false;
+  blanks();
+  if (i == text.size() || text[i++] != '"') return false;
+  size_t close = text.find('"', i);
+  if (close == std::string_view::npos) return false;
+  read.field = text.substr(i, close - i);
+  i = close + 1;
+  // A doubled quote is a quote inside the literal: left to the engine.
+  if (i < text.size() && text[i] == '"') return false;
+  blanks();
+  if (i == text.size() || text[i++] != ')') return false;
+  blanks();
+  // Keywords are the engine's even where they could name an object.
+  return i == text.size() && vbs::KeywordOf(read.name) == vbs::Kw::None;
+}
+
 }  // namespace
+
+const ScriptHost::ScriptObject* ScriptHost::PreparedStep(std::string_view name) const {
+  if (t_engine.prepared_for != this || t_engine.uses != t_engine.uses_at_preparation || !rows_source_) return nullptr;
+  for (const ScriptObject& object : objects_) {
+    if (!IEquals(object.name, name)) continue;
+    // Steps is given as it is; a step through its stand-in.
+    return object.given != object.current ? &object : nullptr;
+  }
+  return nullptr;
+}
 
 ScriptHost::~ScriptHost() {
   // The engine may outlive this host: it must not take a later host for this one.
@@ -88,6 +135,24 @@ Variant ScriptHost::Evaluate(const std::string& value, cFormulas& formulas) {
       engine.AddCode(formula->formula);
       result = engine.Eval("Main");
     } else {
+      // The usual lookup, SOURCE("ID"), read as the engine would read it
+      // (the named object's default member, failures as the engine reports
+      // them) without compiling and running it: a record evaluates one per
+      // key mapping.
+      FieldRead read;
+      if (ParseFieldRead(value, read)) {
+        if (const ScriptObject* step = PreparedStep(read.name)) {
+          try {
+            return rows_source_->FieldValue(*step->given, read.field);
+          } catch (const VbError& e) {
+            throw vbs::AsScriptError(e);
+          } catch (const std::bad_alloc&) {
+            throw vbs::AsScriptError(VbError(7));
+          } catch (const std::exception& e) {
+            throw vbs::AsScriptError(VbError(51, e.what()));
+          }
+        }
+      }
       if (!LeavesEngineAsItWas(value)) EngineUsed();
       result = engine.Eval(value);
     }
@@ -152,6 +217,7 @@ bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shar
 void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cShape>>& steps_by_caption,
                          StepRowsSource& steps_rows) {
   vbs::ScriptControl& engine = vbs::ScriptControl::ForThread();
+  rows_source_ = &steps_rows;
   if (PreparedAsBefore(shapes, steps_by_caption, steps_rows)) return;
 
   // What the engine is to know: each SOURCE and TARGET step's rows under

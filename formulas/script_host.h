@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/collection.h"
@@ -36,6 +37,10 @@ class StepRowsSource {
   virtual ObjectRef StandIn(const std::shared_ptr<cShape>& step) = 0;
   // Points a stand-in made by StandIn at the step's rows of now.
   virtual void Point(Object& stand_in, const std::shared_ptr<cShape>& step) = 0;
+  // What a formula's Caption("field") gives through the stand-in: the
+  // field's value in the step's rows of the moment. Raises as reading them
+  // through the stand-in's default member does.
+  virtual Variant FieldValue(Object& stand_in, std::string_view field) = 0;
 };
 
 class ScriptHost {
@@ -77,6 +82,11 @@ class ScriptHost {
     ObjectRef current;  // the step it stands for, or Steps
   };
   std::vector<ScriptObject> objects_;
+  StepRowsSource* rows_source_ = nullptr;  // of the last preparation
+
+  // The step stand-in the engine knows under `name` while it holds just
+  // what the last preparation gave it; null otherwise.
+  const ScriptObject* PreparedStep(std::string_view name) const;
 };
 
 }  // namespace veldrane

@@ -147,6 +147,64 @@ TEST_F(ScriptHostTest, RowsThatWillNotOpenFailTheFormulaThatReadsThem) {
   EXPECT_THAT(p.Log()->Text(), HasSubstr("rows of step 'TARGET' could not be opened"));
 }
 
+
+// An execution-log description without its "hh:nn:ss.cc: " stamp.
+std::string Unstamped(const std::string& description) {
+  return description.size() > 13 && description[2] == ':' ? description.substr(13) : description;
+}
+
+// A lookup that only reads a step's field, SOURCE("ID"), is read without
+// running the engine; the same text in parentheses is not. Both must give
+// the same value and, when the read fails, the same failure.
+TEST_F(ScriptHostTest, AFieldReadGivesWhatTheEngineGives) {
+  std::string doc = databases + "/doc.xml";
+  p.SaveIntegration(doc);
+  flow.Source("Len", "c", db, "SRC");  // a caption that is also a built-in's name
+  ProcessProbe::Prepare(p);
+  const std::vector<std::string> reads = {
+      "SOURCE(\"NAME\")", "source(\"name\")", "  SOURCE ( \"ID\" ) ", "SOURCE(\"NO_SUCH\")", "SOURCE(\"\")",
+      "SOURCE(\"NA\"\"ME\")", "Len(\"NAME\")", "Steps(\"SOURCE\")", "NOBODY(\"ID\")", "SOURCE(\"ID\", 1)"};
+  for (const std::string& read : reads) {
+    SCOPED_TRACE(read);
+    size_t logged = HistoryRows(executionlogdata).size();
+    Variant fast = Eval(read);
+    ProcessProbe::Prepare(p);
+    Variant full = Eval("(" + read + ")");
+    ProcessProbe::Prepare(p);
+    EXPECT_EQ(fast.Type(), full.Type());
+    if (!fast.IsObject()) EXPECT_EQ(fast.ToText(), full.ToText());
+    std::vector<HistoryRow> rows = HistoryRows(executionlogdata);
+    ASSERT_EQ(rows.size() - logged, full.IsEmpty() ? 2u : 0u);
+    if (rows.size() > logged) {
+      EXPECT_EQ(rows[logged]["ERRNUMBER"], rows[logged + 1]["ERRNUMBER"]);
+      EXPECT_EQ(Unstamped(rows[logged]["ERRDESC"]), Unstamped(rows[logged + 1]["ERRDESC"]));
+    }
+  }
+  // Past the last row: no current record, from either way.
+  std::shared_ptr<ado::Recordset> rows = StepData::Of(*source).data();
+  while (!rows->IsEOF()) rows->MoveNext();
+  EXPECT_TRUE(Eval("SOURCE(\"ID\")").IsEmpty());
+  ProcessProbe::Prepare(p);
+  EXPECT_TRUE(Eval("(SOURCE(\"ID\"))").IsEmpty());
+  std::vector<HistoryRow> logged = HistoryRows(executionlogdata);
+  ASSERT_GE(logged.size(), 2u);
+  EXPECT_EQ(logged[logged.size() - 2]["ERRNUMBER"], "3021");
+  EXPECT_EQ(Unstamped(logged[logged.size() - 2]["ERRDESC"]), Unstamped(logged.back()["ERRDESC"]));
+}
+
+// After a formula ran, the engine may hold a function of any name: a field
+// read goes to the engine until the next preparation.
+TEST_F(ScriptHostTest, AFieldReadAfterAFormulaIsTheEngines) {
+  p.Formulas()->AddFormula("Shadow", "Function SOURCE(x)\r\n  SOURCE = \"shadowed\"\r\nEnd Function\r\n"
+                                     "Function Main\r\n  Main = 1\r\nEnd Function");
+  ProcessProbe::Prepare(p);
+  EXPECT_EQ(Eval("SOURCE(\"NAME\")").ToText(), "Ann");
+  Eval("FORMULA!Shadow");
+  Variant after = Eval("SOURCE(\"NAME\")");
+  Variant engine = Eval("(SOURCE(\"NAME\"))");
+  EXPECT_EQ(after.ToText(), engine.ToText());
+}
+
 }  // namespace
 }  // namespace run_testing
 }  // namespace veldrane
