@@ -19,8 +19,8 @@ namespace {
 // in place.
 class StepRows : public Object {
  public:
-  explicit StepRows(std::shared_ptr<cShape> step) { Point(std::move(step)); }
-  void Point(std::shared_ptr<cShape> step) {
+  explicit StepRows(const std::shared_ptr<cShape>& step) { Point(step); }
+  void Point(const std::shared_ptr<cShape>& step) {
     StepData& data = StepData::Of(*step);
     // The same step whose rows were not discarded since: nothing to point
     // anew (a SOURCE step, record after record).
@@ -34,7 +34,7 @@ class StepRows : public Object {
     } else {
       query_ = data.query();
     }
-    step_ = std::move(step);
+    if (step_ != step) step_ = step;
   }
   std::string TypeName() const override { return "Recordset"; }
   Variant Invoke(std::string_view name, InvokeKind kind, Args args) override { return Rows().Invoke(name, kind, args); }

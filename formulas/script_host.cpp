@@ -98,8 +98,7 @@ bool ParseFieldRead(std::string_view text, FieldRead& read) {
   blanks();
   if (i == text.size() || text[i++] != ')') return false;
   blanks();
-  // Keywords are the engine's even where they could name an object.
-  return i == text.size() && vbs::KeywordOf(read.name) == vbs::Kw::None;
+  return i == text.size();
 }
 
 }  // namespace
@@ -108,8 +107,9 @@ const ScriptHost::ScriptObject* ScriptHost::PreparedStep(std::string_view name) 
   if (t_engine.prepared_for != this || t_engine.uses != t_engine.uses_at_preparation || !rows_source_) return nullptr;
   for (const ScriptObject& object : objects_) {
     if (!IEquals(object.name, name)) continue;
-    // Steps is given as it is; a step through its stand-in.
-    return object.given != object.current ? &object : nullptr;
+    // Steps is given as it is, a step through its stand-in. A keyword that
+    // may name an object (Step, Error...) is the engine's to read.
+    return object.given != object.current && !object.keyword ? &object : nullptr;
   }
   return nullptr;
 }
@@ -209,7 +209,7 @@ bool ScriptHost::PreparedAsBefore(cShapes& shapes, const CollectionRef<std::shar
   if (k != steps) return false;
   for (size_t i = 0; i < steps; ++i) {
     ScriptObject& had = objects_[i];
-    steps_rows.Point(*had.given, std::static_pointer_cast<cShape>(had.current));
+    steps_rows.Point(*had.given, had.step);
   }
   return true;
 }
@@ -251,10 +251,12 @@ void ScriptHost::Prepare(cShapes& shapes, const CollectionRef<std::shared_ptr<cS
   for (Wanted& w : wanted) {
     // Steps goes to the engine as it is; step rows through a stand-in.
     bool is_steps = w.object == ObjectRef(steps_by_caption);
-    ObjectRef given = is_steps ? w.object : steps_rows.StandIn(std::static_pointer_cast<cShape>(w.object));
+    std::shared_ptr<cShape> step = is_steps ? nullptr : std::static_pointer_cast<cShape>(w.object);
+    ObjectRef given = is_steps ? w.object : steps_rows.StandIn(step);
     try {
       engine.AddObject(*w.name, Variant(given));
-      objects_.push_back({*w.name, std::move(given), std::move(w.object)});
+      bool keyword = vbs::KeywordOf(*w.name) != vbs::Kw::None;
+      objects_.push_back({*w.name, std::move(given), std::move(w.object), std::move(step), keyword});
     } catch (const VbError&) {
       // A caption the engine refuses: that step is not given to it.
     }

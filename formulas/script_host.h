@@ -80,6 +80,8 @@ class ScriptHost {
     std::string name;   // the step's caption, or Steps
     ObjectRef given;    // what the engine holds
     ObjectRef current;  // the step it stands for, or Steps
+    std::shared_ptr<cShape> step;  // the same step; null for Steps
+    bool keyword;       // the name is also one of the language's words
   };
   std::vector<ScriptObject> objects_;
   StepRowsSource* rows_source_ = nullptr;  // of the last preparation

@@ -159,11 +159,12 @@ std::string Unstamped(const std::string& description) {
 TEST_F(ScriptHostTest, AFieldReadGivesWhatTheEngineGives) {
   std::string doc = databases + "/doc.xml";
   p.SaveIntegration(doc);
-  flow.Source("Len", "c", db, "SRC");  // a caption that is also a built-in's name
+  flow.Source("Len", "c", db, "SRC");    // a caption that is also a built-in's name
+  flow.Source("Error", "d", db, "SRC");  // and one that is also a word of the language
   ProcessProbe::Prepare(p);
   const std::vector<std::string> reads = {
       "SOURCE(\"NAME\")", "source(\"name\")", "  SOURCE ( \"ID\" ) ", "SOURCE(\"NO_SUCH\")", "SOURCE(\"\")",
-      "SOURCE(\"NA\"\"ME\")", "Len(\"NAME\")", "Steps(\"SOURCE\")", "NOBODY(\"ID\")", "SOURCE(\"ID\", 1)"};
+      "SOURCE(\"NA\"\"ME\")", "Len(\"NAME\")", "Error(\"NAME\")", "Steps(\"SOURCE\")", "NOBODY(\"ID\")", "SOURCE(\"ID\", 1)"};
   for (const std::string& read : reads) {
     SCOPED_TRACE(read);
     size_t logged = HistoryRows(executionlogdata).size();
