@@ -167,15 +167,21 @@ void Interpreter::ReleaseGlobals() {
 
 void Interpreter::Reset() {
   ReleaseGlobals();
-  std::vector<Variant> dying;
-  std::vector<std::shared_ptr<const Proc>> procs;
-  std::vector<std::shared_ptr<const ClassDef>> classes;
+  // What the names held dies once every name is undefined, all in one list:
+  // a reset comes before every record's formulas.
+  struct Held {
+    Variant value;
+    std::shared_ptr<const Proc> proc;
+    std::shared_ptr<const ClassDef> cls;
+  };
+  std::vector<Held> dying;
   for (auto& [name, cell] : cells_) {
+    // Most names are only referred to by compiled text and hold nothing.
+    if (cell->kind == Cell::Kind::Undefined && cell->value.IsEmpty() && !cell->proc && !cell->cls) continue;
     Retire(*cell);
-    dying.push_back(std::move(cell->value));
+    if (dying.empty()) dying.reserve(16);
+    dying.push_back({std::move(cell->value), std::move(cell->proc), std::move(cell->cls)});
     cell->value = Variant();
-    procs.push_back(std::move(cell->proc));
-    classes.push_back(std::move(cell->cls));
     cell->proc.reset();
     cell->cls.reset();
     cell->kind = Cell::Kind::Undefined;

@@ -16,8 +16,8 @@ namespace {
 
 constexpr size_t kMaxIdentifier = 255;
 
-const std::unordered_map<std::string, Kw>& KeywordTable() {
-  static const std::unordered_map<std::string, Kw> table = {
+const std::unordered_map<std::string, Kw, TextHash, std::equal_to<>>& KeywordTable() {
+  static const std::unordered_map<std::string, Kw, TextHash, std::equal_to<>> table = {
       {"and", Kw::And},         {"byref", Kw::ByRef},     {"byval", Kw::ByVal},       {"call", Kw::Call},
       {"case", Kw::Case},       {"class", Kw::Class},     {"const", Kw::Const},       {"dim", Kw::Dim},
       {"do", Kw::Do},           {"each", Kw::Each},       {"else", Kw::Else},         {"elseif", Kw::ElseIf},
@@ -336,9 +336,15 @@ bool Token::IsIdentifier() const {
 }
 
 Kw KeywordOf(std::string_view name) {
-  if (name.size() > 8) return Kw::None;
+  // Every name of the source goes through here: folded on the stack.
+  char folded[8];
+  if (name.size() > sizeof folded) return Kw::None;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    folded[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
   const auto& table = KeywordTable();
-  auto it = table.find(ToLowerAscii(name));
+  auto it = table.find(std::string_view(folded, name.size()));
   return it == table.end() ? Kw::None : it->second;
 }
 
