@@ -13,6 +13,17 @@
 
 namespace veldrane::ado {
 
+namespace {
+
+// SQLite counts every allocation it makes under a global mutex unless told
+// otherwise before its first use; nothing here reads those counts, and a
+// run allocates a few dozen times per record. Set when the library loads,
+// before any connection is made. (A host that initialised SQLite already
+// keeps its own setting: the call then changes nothing.)
+[[maybe_unused]] const int kAllocationCountsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
+}  // namespace
+
 std::string CanonicalFile(const std::string& path) {
   if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) return std::string();
   std::error_code ec;
