@@ -35,15 +35,15 @@ void FillKey(const RecordsetState& s, const Variant* row, RowWrite& write) {
 }
 
 // Which columns the pending edit writes and which the database gives back.
-void DescribeWrite(RecordsetState& s) {
+void DescribeWrite(RecordsetState& s, RecordsetState::WriteShape& shape) {
   static std::atomic<uint64_t> next_shape{1};
-  RowWrite& write = s.write;
+  RowWrite& write = shape.write;
   write.set_columns.clear();
   write.set_values.clear();
   write.returning.clear();
   write.returning_set.clear();
-  s.set_index.clear();
-  s.returned_index.clear();
+  shape.set_index.clear();
+  shape.returned_index.clear();
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnInfo& c = s.columns[i];
     int32_t set = -1;
@@ -51,18 +51,18 @@ void DescribeWrite(RecordsetState& s) {
       set = static_cast<int32_t>(write.set_values.size());
       write.set_columns.push_back(c.base_column);
       write.set_values.emplace_back();
-      s.set_index.push_back(i);
+      shape.set_index.push_back(i);
     }
     if (c.writable || c.hidden) {
       write.returning.push_back(&c);
       write.returning_set.push_back(set);
-      s.returned_index.push_back(i);
+      shape.returned_index.push_back(i);
     }
   }
   write.shape = next_shape.fetch_add(1, std::memory_order_relaxed);
-  s.write_columns = s.columns.data();
-  s.write_columns_version = s.columns_version;
-  s.write_assigned = s.assigned;
+  shape.columns = s.columns.data();
+  shape.columns_version = s.columns_version;
+  shape.assigned = s.assigned;
 }
 
 // The current row takes `values`.
@@ -114,17 +114,18 @@ void Recordset::Update() {
   }
   // The write buffers are kept between rows: a run of AddNew/Update that
   // sets the same columns reuses them as they are, values apart.
-  RowWrite& write = s.write;
+  RecordsetState::WriteShape& shape = s.writes[s.adding ? 1 : 0];
+  RowWrite& write = shape.write;
   write.target = &s.target;
   write.key_columns.clear();
   write.key_values.clear();
-  if (write.shape == 0 || s.write_columns != s.columns.data() || s.write_columns_version != s.columns_version ||
-      s.write_assigned != s.assigned) {
-    DescribeWrite(s);
+  if (write.shape == 0 || shape.columns != s.columns.data() || shape.columns_version != s.columns_version ||
+      shape.assigned != s.assigned) {
+    DescribeWrite(s, shape);
   }
   // The values written are moved out of the pending row and back again:
   // what the database stored, when it says so, takes their place.
-  const std::vector<size_t>& set_index = s.set_index;
+  const std::vector<size_t>& set_index = shape.set_index;
   for (size_t k = 0; k < set_index.size(); ++k) write.set_values[k] = std::move(s.edit_values[set_index[k]]);
   auto restore = [&] {
     for (size_t k = 0; k < set_index.size(); ++k) s.edit_values[set_index[k]] = std::move(write.set_values[k]);
@@ -152,7 +153,7 @@ void Recordset::Update() {
   // new locator (a PostgreSQL update moves the row's ctid). An Empty value
   // is one the database stored as written.
   std::vector<Variant>& values = s.edit_values;
-  const std::vector<size_t>& returned_index = s.returned_index;
+  const std::vector<size_t>& returned_index = shape.returned_index;
   for (size_t k = 0; k < stored.size() && k < returned_index.size(); ++k) {
     if (!stored[k].IsEmpty()) values[returned_index[k]] = std::move(stored[k]);
   }

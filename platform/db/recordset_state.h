@@ -45,14 +45,20 @@ struct RecordsetState {
   int64_t position_before_add = 0;     // restored by CancelUpdate
   std::vector<Variant> edit_values;    // the pending row
   std::vector<bool> assigned;          // which columns the pending edit set
-  RowWrite write;                      // Database rows: buffers of the last write-back
-  std::vector<size_t> set_index;       // column of each value the write sets
-  std::vector<size_t> returned_index;  // column of each value the write returns
+  // Database rows: the description and buffers of a write-back, kept
+  // between rows. One for edits and one for new rows: a run that updates
+  // or inserts record by record goes from one to the other.
+  struct WriteShape {
+    RowWrite write;
+    std::vector<size_t> set_index;       // column of each value the write sets
+    std::vector<size_t> returned_index;  // column of each value the write returns
+    // What `write` was described for: the columns and the ones assigned.
+    const ColumnInfo* columns = nullptr;
+    uint64_t columns_version = 0;
+    std::vector<bool> assigned;
+  };
+  WriteShape writes[2];                // [0] edits, [1] new rows
   std::vector<Variant> stored;         // the values the last write returned
-  // What `write` was described for: the columns and the ones assigned.
-  const ColumnInfo* write_columns = nullptr;
-  uint64_t write_columns_version = 0;
-  std::vector<bool> write_assigned;
 
   // A forward-only, read-only recordset on a server cursor reads its rows
   // one at a time: `rows` then holds the current row only (none at EOF).
