@@ -255,6 +255,34 @@ TEST_F(SqliteRecordset, UpdateChangesOnlyTheCurrentRow) {
             (std::vector<std::string>{"Ulm", "Essen", "<null>"}));
 }
 
+// A run that updates or inserts goes from edits to new rows and back, with
+// other columns each time; each write must set just what it was given.
+TEST_F(SqliteRecordset, EditsAndNewRowsInTurnWriteWhatEachAssigned) {
+  auto rs = Open("SELECT * FROM CUSTOMERS WHERE CUSTNO = 1");
+  rs->GetFields().Item("CITY").SetValue(Variant("Ulm"));
+  rs->Update();
+  rs->AddNew();
+  rs->GetFields().Item("CUSTNO").SetValue(Variant(7));
+  rs->GetFields().Item("NAME").SetValue(Variant("Fir"));
+  rs->Update();
+  rs->Close();
+  rs->Open(Variant("SELECT * FROM CUSTOMERS WHERE CUSTNO = 2"), Variant(ObjectRef(cn_)), adOpenKeyset, adLockOptimistic);
+  rs->GetFields().Item("NAME").SetValue(Variant("Beech"));
+  rs->Update();
+  rs->AddNew();
+  rs->GetFields().Item("NAME").SetValue(Variant("Yew"));
+  rs->GetFields().Item("CITY").SetValue(Variant("Hof"));
+  rs->Update();
+  EXPECT_EQ(rs->GetFields().Item("CUSTNO").Value().ToLong(), 8);  // generated, read back
+  rs->AddNew();
+  rs->GetFields().Item("CUSTNO").SetValue(Variant(9));
+  rs->GetFields().Item("NAME").SetValue(Variant("Elm"));
+  rs->Update();
+  EXPECT_EQ(Rows("SELECT * FROM CUSTOMERS ORDER BY CUSTNO"),
+            (std::vector<std::string>{"1|Alder|Ulm", "2|Beech|Köln", "3|Cedar|<null>", "7|Fir|<null>",
+                                      "8|Yew|Hof", "9|Elm|<null>"}));
+}
+
 TEST_F(SqliteRecordset, APendingEditIsDiscardedWithItsRecordset) {
   {
     auto rs = Open("SELECT * FROM CITIES WHERE 1 = 2");
