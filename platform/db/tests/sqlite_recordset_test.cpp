@@ -275,12 +275,12 @@ TEST_F(SqliteRecordset, EditsAndNewRowsInTurnWriteWhatEachAssigned) {
   rs->Update();
   EXPECT_EQ(rs->GetFields().Item("CUSTNO").Value().ToLong(), 8);  // generated, read back
   rs->AddNew();
-  rs->GetFields().Item("CUSTNO").SetValue(Variant(9));
+  rs->GetFields().Item("CUSTNO").SetValue(Variant(20));
   rs->GetFields().Item("NAME").SetValue(Variant("Elm"));
   rs->Update();
   EXPECT_EQ(Rows("SELECT * FROM CUSTOMERS ORDER BY CUSTNO"),
             (std::vector<std::string>{"1|Alder|Ulm", "2|Beech|Köln", "3|Cedar|<null>", "7|Fir|<null>",
-                                      "8|Yew|Hof", "9|Elm|<null>"}));
+                                      "8|Yew|Hof", "20|Elm|<null>"}));
 }
 
 TEST_F(SqliteRecordset, APendingEditIsDiscardedWithItsRecordset) {
