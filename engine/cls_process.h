@@ -191,8 +191,10 @@ class clsProcess : public Object, public DesignerProcess {
   std::shared_ptr<const ado::TargetSelect> BuildTarget(cShape& step);
   void TransferRecord(cShape& step);
 
-  // Script host (engine/formula_use.cpp).
-  Variant EvaluateValue(const std::string& value);
+  // Script host (engine/formula_use.cpp). A failed evaluation is logged as
+  // a failed record and gives Empty; `failed`, when given, tells it apart
+  // from a value that is Empty.
+  Variant EvaluateValue(const std::string& value, bool* failed = nullptr);
   void PrepareScript();
 
   std::shared_ptr<cShapes> mShapes;                   // created on first use

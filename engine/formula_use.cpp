@@ -26,13 +26,14 @@ void clsProcess::PrepareScript() {
   EnsureRunState(run_).script_host.Prepare(*Shapes(), mStepsByCaption, StepDataRows::Instance());
 }
 
-Variant clsProcess::EvaluateValue(const std::string& value) {
+Variant clsProcess::EvaluateValue(const std::string& value, bool* failed) {
   try {
     return EnsureRunState(run_).script_host.Evaluate(value, *Formulas());
   } catch (const VbError& e) {
     // A formula that fails is a failed record in the log; the mapping gets
     // the empty value and the transfer goes on.
     LogFailedRecord(e.description(), e.number());
+    if (failed) *failed = true;
     return Variant();
   }
 }

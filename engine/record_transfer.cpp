@@ -82,7 +82,12 @@ std::shared_ptr<const ado::TargetSelect> clsProcess::BuildTarget(cShape& step) {
         if (mapping.f_lookup.empty()) continue;
         // Evaluated once: a lookup formula that queries a database runs
         // once per mapping and record.
-        Variant value = EvaluateValue(mapping.f_lookup);
+        bool failed = false;
+        Variant value = EvaluateValue(mapping.f_lookup, &failed);
+        // A key that could not be evaluated (logged) selects nothing it was
+        // meant to: the row it stands for would be missed and, with
+        // UpdateInsert, written a second time. The record fails instead.
+        if (failed) return nullptr;
         if (value.IsNull()) {
           // A key with a hole would select rows by part of their key; the
           // transfer fails the record instead of running this query.

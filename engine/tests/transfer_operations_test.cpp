@@ -333,6 +333,29 @@ TEST_F(TransferTest, NullLookupFailsTheRecordAndWritesNothing) {
   EXPECT_THAT(log[1]["ERRDESC"], HasSubstr("SOURCE(\"CITY\") --> CITY Lookup cannot be used with a NULL value"));
 }
 
+TEST_F(TransferTest, ALookupThatFailsFailsTheRecordAndWritesNothing) {
+  // Record 2's key cannot be evaluated (division by zero). Taking it as
+  // Empty would find no row and insert ID 2 a second time.
+  p.Formulas()->AddFormula("Key", "Function Main\r\n  Main = SOURCE(\"ID\") + 0 * (1 / (SOURCE(\"ID\") - 2))\r\nEnd Function");
+  RunSql(dst, "CREATE TABLE PLACES (ID INTEGER, NAME TEXT); INSERT INTO PLACES VALUES (2, 'old')");
+  AddSource();
+  Flow({Target("TARGET", "PLACES", "UpdateInsert",
+               {Mapping("ID", "SOURCE([ID])", "FORMULA!Key"), Mapping("NAME", "SOURCE([NAME])")}),
+        Audit()});
+  p.Run();
+  EXPECT_EQ(ReadRows(dst, "SELECT ID, NAME FROM PLACES ORDER BY ID, NAME"),
+            (Table{{"1", "Ann"}, {"2", "old"}, {"3", "Cy"}}));
+  tStatistic s = Stats();
+  EXPECT_EQ(s.Success[1], 2 + 3);  // records 1 and 3, and every audit insert
+  EXPECT_EQ(s.Totals[5] - s.Success[5], 1);
+  EXPECT_EQ(ReadRows(dst, "SELECT ID FROM AUDIT ORDER BY ID"), (Table{{"1"}, {"2"}, {"3"}}));
+  // One entry: the formula's own failure, not a second one for the write.
+  std::vector<HistoryRow> log = HistoryRows(executionlogdata);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0]["ERRNUMBER"], "11");
+  EXPECT_EQ(log[0]["RECORD"], "1");  // numbered from 0
+}
+
 TEST_F(TransferTest, NullLookupOfALookupStepHidesThePreviousRecordsRow) {
   RunSql(src, "UPDATE SRC SET ID = NULL WHERE NAME = 'Ben'");
   RunSql(dst, "CREATE TABLE CLIENTS (ID INTEGER, LABEL TEXT); INSERT INTO CLIENTS VALUES (1, 'gold'), (3, 'bronze')");
