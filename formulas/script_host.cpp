@@ -109,7 +109,7 @@ const ScriptHost::ScriptObject* ScriptHost::PreparedStep(std::string_view name) 
     if (!IEquals(object.name, name)) continue;
     // Steps is given as it is, a step through its stand-in. A keyword that
     // may name an object (Step, Error...) is the engine's to read.
-    return object.given != object.current && !object.keyword ? &object : nullptr;
+    return object.step && !object.keyword ? &object : nullptr;
   }
   return nullptr;
 }
